@@ -1,0 +1,423 @@
+#include "Platform.h"
+#include "PlatformTesting.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
+#include <chrono>
+#include <unistd.h>
+
+namespace plat {
+
+namespace {
+
+thread_local uint32_t t_lastError = 0;
+
+// Fault injection for tests: the number of bytes a whole-file write may put
+// down before it fails as a full disk would; negative means no fault.
+long long g_writeFaultAfter = -1;
+
+// Closes a descriptor when it goes out of scope.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { Close(); }
+    void Reset(int fd) {
+        Close();
+        m_fd = fd;
+    }
+    int Get() const { return m_fd; }
+    bool Ok() const { return m_fd >= 0; }
+    void Close() {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = -1;
+    }
+private:
+    int m_fd;
+};
+
+bool Fail(uint32_t code) {
+    t_lastError = code;
+    return false;
+}
+
+bool FailErrno(int err) { return Fail(ErrorFromErrno(err)); }
+
+std::string ToSlashes(const std::string& name) {
+    std::string s = name;
+    std::replace(s.begin(), s.end(), '\\', '/');
+    return s;
+}
+
+// Finds an entry of dir whose name equals comp ignoring ASCII case.
+bool FindCaseInsensitive(const std::string& dir, const std::string& comp, std::string& found) {
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) return false;
+    // Several spellings of one name can exist on a case-sensitive disk; take
+    // the first in byte order so the choice is repeatable.
+    bool ok = false;
+    while (dirent* e = ::readdir(d)) {
+        if (::strcasecmp(e->d_name, comp.c_str()) != 0) continue;
+        if (!ok || std::strcmp(e->d_name, found.c_str()) < 0) found.assign(e->d_name);
+        ok = true;
+    }
+    ::closedir(d);
+    return ok;
+}
+
+std::string ParentOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return "";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// After an ENOENT, tells "file not found" from "path not found".
+uint32_t MissingCode(const std::string& path) {
+    std::string parent = ParentOf(path);
+    if (parent.empty()) return kErrFileNotFound;
+    struct stat st{};
+    if (::stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return kErrPathNotFound;
+    return kErrFileNotFound;
+}
+
+bool WriteAll(int fd, const uint8_t* p, size_t len, long long* budget) {
+    while (len > 0) {
+        size_t chunk = len;
+        if (budget && *budget >= 0) {
+            if (*budget == 0) {
+                errno = ENOSPC;
+                return false;
+            }
+            chunk = std::min<size_t>(chunk, static_cast<size_t>(*budget));
+        }
+        ssize_t n = ::write(fd, p, chunk);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (budget && *budget >= 0) *budget -= n;
+        p += n;
+        len -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void SyncDirectoryOf(const std::string& path) {
+    std::string parent = ParentOf(path);
+    Fd d(::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY));
+    if (d.Ok()) ::fsync(d.Get());
+}
+
+}  // namespace
+
+uint32_t GetLastError() { return t_lastError; }
+void SetLastError(uint32_t code) { t_lastError = code; }
+
+uint32_t ErrorFromErrno(int err) {
+    switch (err) {
+    case 0: return kErrSuccess;
+    case ENOENT: return kErrFileNotFound;
+    case ENOTDIR: return kErrPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR: return kErrAccessDenied;
+    case EWOULDBLOCK: return kErrSharingViolation;
+    case EEXIST: return kErrFileExists;
+    case ENOSPC:
+    case EDQUOT: return kErrDiskFull;
+    case ENAMETOOLONG: return kErrNameTooLong;
+    default: return kErrGeneric;
+    }
+}
+
+std::string ResolvePath(const std::string& name) {
+    std::string path = ToSlashes(name);
+    if (path.empty()) return path;
+    std::string out;
+    size_t pos = 0;
+    if (path[0] == '/') {
+        out = "/";
+        pos = 1;
+    }
+    bool resolving = true;  // stops once a component is missing
+    while (pos <= path.size()) {
+        size_t next = path.find('/', pos);
+        if (next == std::string::npos) next = path.size();
+        std::string comp = path.substr(pos, next - pos);
+        pos = next + 1;
+        if (comp.empty()) {
+            if (next == path.size()) break;
+            continue;  // doubled separators
+        }
+        std::string candidate = out.empty() || out == "/" ? out + comp : out + "/" + comp;
+        if (resolving && comp != "." && comp != "..") {
+            struct stat st{};
+            if (::lstat(candidate.c_str(), &st) != 0) {
+                std::string found;
+                std::string dir = out;
+                if (FindCaseInsensitive(dir, comp, found)) {
+                    candidate = out.empty() || out == "/" ? out + found : out + "/" + found;
+                } else {
+                    resolving = false;
+                }
+            }
+        }
+        out = candidate;
+        if (next == path.size()) break;
+    }
+    return out;
+}
+
+bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& out) {
+    out.clear();
+    std::string path = ResolvePath(name);
+    if (path.empty()) return Fail(kErrFileNotFound);
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Ok()) {
+        if (errno == ENOENT) return Fail(MissingCode(path));
+        return FailErrno(errno);
+    }
+    struct stat st{};
+    if (::fstat(fd.Get(), &st) != 0) return FailErrno(errno);
+    if (S_ISDIR(st.st_mode)) return Fail(kErrAccessDenied);
+    if (::flock(fd.Get(), LOCK_SH | LOCK_NB) != 0) return FailErrno(errno);
+    if (st.st_size <= 0) return Fail(kErrSuccess);
+    out.resize(static_cast<size_t>(st.st_size));
+    size_t got = 0;
+    while (got < out.size()) {
+        ssize_t n = ::read(fd.Get(), out.data() + got, out.size() - got);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            out.clear();
+            return FailErrno(errno);
+        }
+        if (n == 0) break;  // the file shrank while we read it
+        got += static_cast<size_t>(n);
+    }
+    out.resize(got);
+    if (out.empty()) return Fail(kErrSuccess);
+    t_lastError = 0;
+    return true;
+}
+
+bool WriteNewFile(const std::string& name, const void* bytes, size_t len) {
+    std::string path = ResolvePath(name);
+    if (path.empty()) return Fail(kErrPathNotFound);
+
+    // Writes through a symbolic link land on the file it names.
+    struct stat lst{};
+    if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+        char real[4096];
+        if (::realpath(path.c_str(), real)) path = real;
+    }
+
+    std::string parent = ParentOf(path);
+    struct stat pst{};
+    if (::stat(parent.empty() ? "." : parent.c_str(), &pst) != 0 || !S_ISDIR(pst.st_mode))
+        return Fail(kErrPathNotFound);
+
+    mode_t mode = 0666;
+    {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode &= ~mask;
+    }
+    Fd old;
+    struct stat st{};
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return Fail(kErrAccessDenied);
+        // The read-only attribute: no write permission for anybody.
+        if ((st.st_mode & 0222) == 0) return Fail(kErrAccessDenied);
+        mode = st.st_mode & 07777;
+        old.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!old.Ok()) return FailErrno(errno);
+        if (::flock(old.Get(), LOCK_EX | LOCK_NB) != 0) return FailErrno(errno);
+    }
+
+    std::string base = path.substr(parent.empty() ? 0 : parent.size() + 1);
+    std::string tmpl = (parent.empty() ? std::string() : parent + "/") + "." + base + ".saving.XXXXXX";
+    std::vector<char> tmpName(tmpl.begin(), tmpl.end());
+    tmpName.push_back('\0');
+    Fd tmp(::mkstemp(tmpName.data()));
+    if (!tmp.Ok()) return FailErrno(errno);
+    std::string tmpPath(tmpName.data());
+
+    long long budget = g_writeFaultAfter;
+    bool ok = WriteAll(tmp.Get(), static_cast<const uint8_t*>(bytes), len, &budget) &&
+              ::fchmod(tmp.Get(), mode) == 0 && ::fsync(tmp.Get()) == 0;
+    int err = errno;
+    tmp.Close();
+    if (!ok || ::rename(tmpPath.c_str(), path.c_str()) != 0) {
+        if (ok) err = errno;
+        ::unlink(tmpPath.c_str());
+        return FailErrno(err);
+    }
+    SyncDirectoryOf(path);
+    t_lastError = 0;
+    return true;
+}
+
+bool AppendToFile(const std::string& name, const void* bytes, size_t len) {
+    std::string path = ResolvePath(name);
+    if (path.empty()) return Fail(kErrPathNotFound);
+    struct stat st{};
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return Fail(kErrAccessDenied);
+        if ((st.st_mode & 0222) == 0) return Fail(kErrAccessDenied);
+    }
+    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
+    if (!fd.Ok()) {
+        if (errno == ENOENT) return Fail(kErrPathNotFound);
+        return FailErrno(errno);
+    }
+    if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) return FailErrno(errno);
+    if (!WriteAll(fd.Get(), static_cast<const uint8_t*>(bytes), len, nullptr) || ::fsync(fd.Get()) != 0)
+        return FailErrno(errno);
+    t_lastError = 0;
+    return true;
+}
+
+bool FileExists(const std::string& name) {
+    std::string path = ResolvePath(name);
+    struct stat st{};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) {
+        t_lastError = path.empty() ? kErrFileNotFound : MissingCode(path);
+        return false;
+    }
+    return true;
+}
+
+bool IsDirectory(const std::string& name) {
+    std::string path = ResolvePath(name);
+    struct stat st{};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool DeleteFile(const std::string& name) {
+    std::string path = ResolvePath(name);
+    struct stat st{};
+    if (path.empty() || ::lstat(path.c_str(), &st) != 0) return Fail(path.empty() ? kErrFileNotFound : MissingCode(path));
+    if (S_ISDIR(st.st_mode)) return Fail(kErrAccessDenied);
+    if (::unlink(path.c_str()) != 0) return FailErrno(errno);
+    t_lastError = 0;
+    return true;
+}
+
+FileLock::~FileLock() { Release(); }
+
+bool FileLock::Acquire(const std::string& name, bool exclusive) {
+    Release();
+    std::string path = ResolvePath(name);
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (m_fd < 0) return FailErrno(errno);
+    if (::flock(m_fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+        int err = errno;
+        Release();
+        return FailErrno(err);
+    }
+    return true;
+}
+
+void FileLock::Release() {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+}
+
+bool WildcardMatch(const std::string& pattern, const std::string& name) {
+    // Iterative match with one backtrack point: linear in practice, never
+    // exponential.
+    size_t p = 0, n = 0, starP = std::string::npos, starN = 0;
+    auto eq = [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    };
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || (pattern[p] != '*' && eq(pattern[p], name[n])))) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::string::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+bool FindFiles::FindFirst(const std::string& pattern) {
+    m_names.clear();
+    m_isDir.clear();
+    m_sizes.clear();
+    m_pos = 0;
+    std::string pat = ToSlashes(pattern);
+    size_t slash = pat.find_last_of('/');
+    std::string dirPart = slash == std::string::npos ? "" : pat.substr(0, slash + 1);
+    std::string namePart = slash == std::string::npos ? pat : pat.substr(slash + 1);
+    m_dir = dirPart.empty() ? "" : ResolvePath(dirPart.size() > 1 ? dirPart.substr(0, dirPart.size() - 1) : dirPart);
+    if (!m_dir.empty() && m_dir.back() != '/') m_dir += '/';
+
+    DIR* d = ::opendir(m_dir.empty() ? "." : m_dir.c_str());
+    if (!d) return Fail(errno == ENOENT || errno == ENOTDIR ? kErrPathNotFound : ErrorFromErrno(errno));
+    // "NAME.*" also matches "NAME" with no extension.
+    std::string bare;
+    if (namePart.size() >= 2 && namePart.compare(namePart.size() - 2, 2, ".*") == 0)
+        bare = namePart.substr(0, namePart.size() - 2);
+    std::vector<std::string> found;
+    while (dirent* e = ::readdir(d)) {
+        std::string n = e->d_name;
+        if (n == "." || n == "..") continue;
+        if (WildcardMatch(namePart, n) || (!bare.empty() && WildcardMatch(bare, n))) found.push_back(n);
+    }
+    ::closedir(d);
+    std::sort(found.begin(), found.end());
+    for (const auto& n : found) {
+        struct stat st{};
+        std::string full = m_dir + n;
+        if (::stat(full.c_str(), &st) != 0) continue;
+        m_names.push_back(n);
+        m_isDir.push_back(S_ISDIR(st.st_mode));
+        m_sizes.push_back(static_cast<uint64_t>(st.st_size));
+    }
+    if (m_names.empty()) return Fail(kErrFileNotFound);
+    t_lastError = 0;
+    return true;
+}
+
+bool FindFiles::FindNext() {
+    if (m_pos + 1 >= m_names.size()) return Fail(18);  // no more files
+    ++m_pos;
+    return true;
+}
+
+LocalTime GetLocalTime() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_REALTIME, &ts);
+    std::tm tm{};
+    ::localtime_r(&ts.tv_sec, &tm);
+    return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+                     static_cast<int>(ts.tv_nsec / 1000000), tm.tm_wday};
+}
+
+void Sleep(unsigned milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+
+namespace testing {
+void SetWriteFaultAfter(long long bytes) { g_writeFaultAfter = bytes; }
+}  // namespace testing
+
+}  // namespace plat

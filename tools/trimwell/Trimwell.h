@@ -1,0 +1,45 @@
+// Trimwell: transducer fix-up tool. Command line, operation table and the
+// operations, one source file per group of operations.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+extern const char* const kTrimwellUsage;
+
+// Room for 20 operations; the twentieth /OP option is refused, so at most
+// 19 run.
+constexpr unsigned kMaxOperations = 20;
+constexpr unsigned kHighestOperation = 21;
+
+struct TrimwellSettings {
+    std::string baseName;
+    std::vector<unsigned> operations;  // command-line order, repeats allowed
+    bool writeAbSpacing = true;        // cleared by /R
+    std::string train1;                // /T1=
+    std::string train2;                // /T2=
+    int32_t timeShiftMs = 0;           // /S=
+    bool usageRequested = false;       // /?
+};
+
+enum class ParseOutcome {
+    Run,          // print the report and run the operations
+    Usage,        // print the usage text, exit -1
+    StoppedZero,  // "/OP0": message printed, exit 0
+    StoppedTooMany,  // twentieth /OP: message printed, exit 0
+    NameTooLong,  // a name argument of 260 characters or more
+};
+
+// Parses argv[1..argc-1]. Prints the two parsing-error messages itself.
+ParseOutcome ParseTrimwellArgs(int argc, const char* const* argv, TrimwellSettings& s, FILE* out);
+
+// Prints the report header, one row per operation and the closing line feed.
+void RunTrimwell(const TrimwellSettings& s, FILE* out);
+
+// Description printed in a row for an operation number ("" for none).
+const char* OperationDescription(unsigned op);
+
+// Whole program: returns the exit status.
+int TrimwellMain(int argc, const char* const* argv);

@@ -1,0 +1,3 @@
+#include "Trimwell.h"
+
+int main(int argc, char** argv) { return TrimwellMain(argc, argv); }

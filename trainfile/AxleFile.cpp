@@ -1,0 +1,112 @@
+#include "AxleFile.h"
+
+namespace ax = layout::axle;
+
+int CAxleFile::Load(const char* name) { return LoadWithExtension(name, ".010"); }
+
+int CAxleFile::LoadMovement(const char* name) { return LoadWithExtension(name, ".011"); }
+
+uint32_t CAxleFile::GetRawTime() const { return GetField(ax::kTime); }
+
+int CAxleFile::GetTime() const { return RawToMs(GetRawTime()); }
+
+int CAxleFile::GetTimeAt(int i) {
+    int saved = GetIndex();
+    if (!Seek(i)) return 0;
+    int t = GetTime();
+    Seek(saved);
+    return t;
+}
+
+void CAxleFile::SetRawTime(uint32_t raw) { SetField(ax::kTime, raw); }
+
+int CAxleFile::GetDirection() const { return GetField(ax::kSpeedWhole) & ax::kDirectionBit; }
+
+int CAxleFile::GetSpeedWhole() const { return static_cast<int>(GetField(ax::kSpeedWhole) >> 1); }
+
+int CAxleFile::GetSpeedEighths() const {
+    return GetSpeedWhole() * 8 + static_cast<int>(GetField(ax::kSpeedEighths) & ax::kEighthsMask);
+}
+
+float CAxleFile::GetSpeed() const { return static_cast<float>(GetSpeedEighths()) * 0.125f; }
+
+void CAxleFile::SetSpeed(float mph) {
+    // Whole part and eighths are formed in single precision and truncated;
+    // only the low bits fit the fields.
+    const uint32_t whole = static_cast<uint32_t>(TruncToInt64(mph));
+    const uint32_t eighths = static_cast<uint32_t>(TruncToInt64(mph * 8.0f));
+    const uint32_t dir = GetField(ax::kSpeedWhole) & ax::kDirectionBit;
+    SetField(ax::kSpeedWhole, ((whole << 1) | dir) & 0xFF);
+    SetField(ax::kSpeedEighths, eighths & ax::kEighthsMask);
+}
+
+float CAxleFile::GetSpeedFeetPerSecond() const {
+    return static_cast<float>(static_cast<double>(GetSpeed()) * 5280 * 0.00027777778);
+}
+
+uint8_t CAxleFile::GetFlags() const { return static_cast<uint8_t>(GetField(ax::kSpeedEighths)); }
+
+uint16_t CAxleFile::GetAxleNumber() const { return static_cast<uint16_t>(GetField(ax::kAxleNumber)); }
+
+void CAxleFile::SetAxleNumber(uint16_t n) { SetField(ax::kAxleNumber, n); }
+
+int CAxleFile::GapToPrev() {
+    int i = GetIndex();
+    if (i <= 0 || !IsValid(i)) return 0;
+    return RawToMs(GetFieldAt(i, ax::kTime)) - RawToMs(GetFieldAt(i - 1, ax::kTime));
+}
+
+int CAxleFile::GapToNext() {
+    // At the last record the step forward fails, so this yields the gap
+    // from the previous record and leaves the cursor there.
+    Next();
+    int t = GetTime();
+    Prev();
+    return t - GetTime();
+}
+
+unsigned CAxleFile::MsPerFoot(int first, int last) {
+    if (!IsValid(first) || !IsValid(last)) return static_cast<unsigned>(-1);
+    if (first > last) return static_cast<unsigned>(-1);
+    uint32_t sum = 0;
+    for (int i = first; i <= last; ++i) {
+        sum += (GetFieldAt(i, ax::kSpeedWhole) >> 1) * 8 + (GetFieldAt(i, ax::kSpeedEighths) & ax::kEighthsMask);
+    }
+    uint32_t avg = sum / static_cast<uint32_t>(last - first + 1);
+    if (avg == 0) avg = 1;
+    uint32_t q = 5455u / avg;
+    return (q >> 8) < (avg >> 1) ? q + 1 : q;
+}
+
+float CAxleFile::DistanceFeet(int a, int b) {
+    const int saved = GetIndex();
+    int lo = a < b ? a : b;
+    int hi = a < b ? b : a;
+    if (lo == hi) return 0.0f;
+    if (!Seek(lo)) return 0.0f;
+    const uint32_t tLo = static_cast<uint32_t>(GetTime());
+    if (!Seek(hi)) return 0.0f;
+    const uint32_t tHi = static_cast<uint32_t>(GetTime());
+    const unsigned m = MsPerFoot(lo, hi);
+    if (m == 0) return 0.0f;
+    Seek(saved);
+    return static_cast<float>(static_cast<double>(tHi - tLo) / static_cast<double>(m));
+}
+
+int CAxleFile::Reverse() {
+    const int saved = GetIndex();
+    const int n = GetCount();
+    if (n <= 0) return 0;
+    const uint32_t first = GetFieldAt(0, ax::kTime);
+    for (int i = 0; i < n / 2; ++i) Swap(i, n - 1 - i);
+    const uint32_t last = GetFieldAt(0, ax::kTime);
+    uint8_t prevMarker = 0;
+    for (int i = 0; i < n; ++i) {
+        SetFieldAt(i, ax::kTime, first + last - GetFieldAt(i, ax::kTime));
+        SetFieldAt(i, ax::kAxleNumber, static_cast<uint32_t>(i));
+        const uint32_t flags = GetFieldAt(i, ax::kSpeedEighths);
+        SetFieldAt(i, ax::kSpeedEighths, (flags & ~uint32_t(ax::kGapMarker)) | prevMarker);
+        prevMarker = static_cast<uint8_t>(flags & ax::kGapMarker);
+    }
+    return Seek(saved);
+}
