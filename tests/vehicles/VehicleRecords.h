@@ -1,0 +1,94 @@
+// Record makers for the wheel, allocation, summary, consist and car list
+// tests.
+#pragma once
+
+#include "AllocLayout.h"
+#include "AxleLayout.h"
+#include "SummaryLayout.h"
+#include "TrainFileBuilder.h"
+#include "WheelLayout.h"
+
+#include <vector>
+
+namespace fixture {
+
+inline Record WheelRecord(uint8_t detector, uint8_t flags, uint32_t time, uint16_t recorderWord = 0) {
+    Record r(layout::wheel::kRecordSize);
+    r.Set(layout::wheel::kDetector, detector);
+    r.Set(layout::wheel::kFlags, flags);
+    r.Set(layout::wheel::kRecorder2, recorderWord);
+    r.Set(layout::wheel::kTime, time);
+    return r;
+}
+
+inline TrainFileBuilder WheelFileBuilder(uint8_t abSpacing = 60) {
+    TrainFileBuilder b;
+    b.Type(layout::wheel::kTypeGroup, layout::wheel::kTypeSubcode);
+    b.Header(layout::wheel::kAbSpacing, abSpacing);
+    return b;
+}
+
+struct Alloc {
+    uint16_t first, last;
+    uint32_t start, end;
+    uint8_t egc, seq, part;
+    uint8_t speed = 40 << 1;  // direction bit and whole mph << 1
+    uint8_t keyHigh = 0;
+};
+
+inline Record AllocRecord(const Alloc& a, size_t length = layout::alloc::kRecordSize) {
+    namespace al = layout::alloc;
+    Record r(al::kRecordSize);
+    r.Set(al::kFirstAxle, a.first).Set(al::kLastAxle, a.last);
+    r.Set(al::kStartTime, a.start).Set(al::kEndTime, a.end);
+    r.Set(al::kEgc, a.egc).Set(al::kSequence, a.seq).Set(al::kPart, a.part);
+    r.Set(al::kSpeed, a.speed).Set(al::kKeyHigh, a.keyHigh);
+    std::vector<uint8_t> bytes = r.Bytes();
+    bytes.resize(length, 0);
+    return Record(0).Append(bytes);
+}
+
+inline TrainFileBuilder AllocFileBuilder() {
+    TrainFileBuilder b;
+    b.Type(layout::alloc::kTypeGroup, layout::alloc::kTypeSubcode);
+    return b;
+}
+
+// An .010 record at a steady speed (eighths of a mph) and raw time.
+inline Record Axle(unsigned eighths, uint32_t time, uint16_t number, unsigned dir = 1) {
+    Record r(layout::axle::kRecordSize);
+    r.Set(layout::axle::kSpeedWhole, ((eighths / 8) << 1) | (dir & 1));
+    r.Set(layout::axle::kSpeedEighths, eighths & 7);
+    r.Set(layout::axle::kTime, time);
+    r.Set(layout::axle::kAxleNumber, number);
+    return r;
+}
+
+// Axles at 40 mph (18 ms per foot) placed at the given distances in feet
+// from the first axle.
+inline TrainFileBuilder AxlesAtFeet(const std::vector<double>& feet, unsigned eighths = 320) {
+    TrainFileBuilder b;
+    b.Type(layout::axle::kTypeGroup, layout::axle::kTypeSubcode);
+    for (size_t i = 0; i < feet.size(); ++i)
+        b.Add(Axle(eighths, 1000 + static_cast<uint32_t>(feet[i] * 18), static_cast<uint16_t>(i + 1)));
+    return b;
+}
+
+// Positions of a locomotive (4 axles) followed by units whose axles pair
+// into trucks 5 ft long; truckGap is the distance from one truck to the
+// next (articulated trains: 50 ft; ordinary freight alternates with the
+// short coupling gap between cars).
+inline std::vector<double> LocoThenTrucks(int axles, double truckGap, double couplingGap = -1) {
+    std::vector<double> feet = {0, 9, 40, 49};
+    double x = 49;
+    for (int i = 4; i < axles; ++i) {
+        if (i == 4) x += 12;  // locomotive to the first truck
+        else if (i % 2 == 1) x += 5;  // within a truck
+        else if (couplingGap > 0 && (i - 4) % 4 == 0) x += couplingGap;
+        else x += truckGap;
+        feet.push_back(x);
+    }
+    return feet;
+}
+
+}  // namespace fixture
