@@ -1,0 +1,413 @@
+#include "SiteFiles.h"
+
+#include "AllocFile.h"
+#include "ConsistLayout.h"
+#include "DetectorLayout.h"
+#include "HeaderLayout.h"
+#include "IoLayout.h"
+#include "ScaleLayout.h"
+#include "TagLayout.h"
+#include "TrainFile.h"
+#include "TrainSummaryFile.h"
+#include "WheelFile.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace trainsim {
+
+namespace hdr = layout::header;
+namespace aei = layout::aei;
+namespace cs = layout::consist;
+
+namespace {
+
+// Header format words the site's recorder writes per file type.
+constexpr uint16_t kFormatRecorder = 0x0501;
+constexpr uint16_t kFormatTagAndConsist = 0x0100;
+// The summary's type words as the recorder writes them.
+constexpr uint16_t kSummaryGroup = 4;
+constexpr uint16_t kSummarySubcode = 4;
+// Antenna configuration codes of the tag read header.
+constexpr uint8_t kOneAntennaPerSide = 1;
+constexpr uint8_t kTwoAntennasPerSide = 3;
+// Value-7 extended railcar tags: the value field is the top three bits of
+// the railcar field at decoded offset 64 (tag bits 93-95), followed by bit
+// 12 of the length (tag bit 96) and bits 9-5 of the axle count less one
+// (tag bits 97-101).
+constexpr uint32_t kExtendedValue = 7;
+
+struct Civil {
+    int year, month, day, hour, minute, second;
+};
+
+Civil AddSeconds(const StartTime& st, long long secs) {
+    using namespace std::chrono;
+    sys_days day = year_month_day{year{st.year}, month{unsigned(st.month)}, std::chrono::day{unsigned(st.day)}};
+    long long total = st.hour * 3600LL + st.minute * 60LL + st.second + secs;
+    day += days{total / 86400};
+    total %= 86400;
+    const year_month_day ymd{day};
+    return {int(ymd.year()),    int(unsigned(ymd.month())), int(unsigned(ymd.day())),
+            int(total / 3600), int(total / 60 % 60),       int(total % 60)};
+}
+
+uint32_t Bcd2(int v) { return uint32_t(((v / 10) % 10) << 4 | (v % 10)); }
+uint32_t Bcd4(int v) { return Bcd2(v / 100) << 8 | Bcd2(v % 100); }
+// Packed date word: month, day, four-digit year.
+uint32_t PackedDate(const Civil& c) { return Bcd2(c.month) << 24 | Bcd2(c.day) << 16 | Bcd4(c.year); }
+// Packed time word: seconds, -, hours, minutes.
+uint32_t PackedTime(const Civil& c) { return Bcd2(c.second) << 24 | Bcd2(c.hour) << 8 | Bcd2(c.minute); }
+
+// Header of a new file with fixed records (recordLength > 0) or variable
+// ones (0), stamped with the recording's start and the site's time scale.
+void Stamp(CTrainFile& f, const Simulation& sim, uint16_t format, uint16_t group, uint16_t subcode,
+           uint16_t recordLength, bool siteTimeScale = true) {
+    const Civil c = AddSeconds(sim.desc.start, 0);
+    f.SetHeaderField(hdr::kFormat, format);
+    f.SetHeaderField(hdr::kTypeGroup, group);
+    f.SetHeaderField(hdr::kTypeSubcode, subcode);
+    f.SetHeaderField(hdr::kRecordLength, recordLength);
+    f.SetHeaderField(hdr::kDay, Bcd2(c.day));
+    f.SetHeaderField(hdr::kMonth, Bcd2(c.month));
+    f.SetHeaderField(hdr::kYear, Bcd4(c.year));
+    f.SetHeaderField(hdr::kSeconds, Bcd2(c.second));
+    f.SetHeaderField(hdr::kMinutes, Bcd2(c.minute));
+    f.SetHeaderField(hdr::kHours, Bcd2(c.hour));
+    f.SetHeaderField(hdr::kScaleNumerator, siteTimeScale ? sim.desc.site.scaleNumerator : 1);
+    f.SetHeaderField(hdr::kScaleExponent, siteTimeScale ? sim.desc.site.scaleExponent : 0);
+}
+
+uint8_t SpeedByte(double mph, bool directionBit) {
+    const int whole = std::clamp(int(mph), 0, 127);
+    return uint8_t(whole << 1 | (directionBit ? 1 : 0));
+}
+
+uint8_t EighthsByte(double mph) { return uint8_t(int(std::clamp(mph, 0.0, 127.875) * 8.0) & 7); }
+
+class Writer {
+public:
+    Writer(const Simulation& sim, const std::string& base, std::vector<WrittenFile>& written, std::string& error)
+        : m_sim(sim), m_site(sim.desc.site), m_base(base), m_written(written), m_error(error) {}
+
+    bool Run() {
+        for (const VehicleSpec& v : m_sim.desc.vehicles) {
+            if (!v.tagged) {
+                m_text.emplace_back();
+                continue;
+            }
+            auto text = VehicleTagText(v, m_error);
+            if (!text) return false;
+            m_text.push_back(*text);
+        }
+        // The .010 index of every physical axle that the net axle list holds.
+        m_netIndex.assign(m_sim.geometry.axleFt.size(), -1);
+        for (size_t i = 0; i < m_sim.net.size(); ++i) m_netIndex[size_t(m_sim.net[i].axle)] = int(i);
+        m_dirBit = m_site.travelAtoB != (m_site.invertDirection == 1);
+
+        if (!WriteIo() || !WriteWheel()) return false;
+        if (m_site.readers >= 1 && !WriteTags(1, ".060")) return false;
+        if (m_site.readers >= 2 && !WriteTags(2, ".064")) return false;
+        if (!WriteConsist() || !WriteSummary()) return false;
+        if (m_site.allocation && !WriteAllocation()) return false;
+        if (m_site.hbd && !WriteDetector()) return false;
+        if (m_site.scale && !WriteScale()) return false;
+        return true;
+    }
+
+private:
+    bool Save(CTrainFile& f, const char* ext) {
+        const std::string name = m_base + ext;
+        if (!f.SaveAs(name.c_str())) {
+            m_error = "cannot write " + name;
+            return false;
+        }
+        m_written.push_back({name, f.GetCount()});
+        return true;
+    }
+
+    bool WriteIo() {
+        namespace io = layout::io;
+        CTrainFile f;
+        Stamp(f, m_sim, kFormatRecorder, io::kTypeGroup, io::kTypeSubcode, io::kRecordSize);
+        f.SetHeaderField(io::kAbSpacing, uint32_t(m_site.HeaderAb()));
+        f.SetHeaderField(io::kInversion, m_site.invertDirection);
+        f.SetHeaderField(io::kPreprocessed, m_site.preprocessed);
+        f.SetHeaderField(io::kRecorderVersion, m_site.recorderVersion);
+        if (!f.Grow(unsigned(m_sim.io.size()))) return false;
+        for (size_t i = 0; i < m_sim.io.size(); ++i) {
+            const IoEvent& e = m_sim.io[i];
+            f.SetFieldAt(int(i), io::kTime, e.raw);
+            f.SetFieldAt(int(i), io::kInputs, e.inputs);
+            f.SetFieldAt(int(i), io::kFlags, e.flags);
+        }
+        return Save(f, ".007");
+    }
+
+    bool WriteWheel() {
+        namespace wh = layout::wheel;
+        CWheelFile f;
+        Stamp(f, m_sim, kFormatRecorder, wh::kTypeGroup, wh::kTypeSubcode, wh::kRecordSize);
+        f.SetABSpacing(uint8_t(m_site.HeaderAb()));
+        if (!f.Grow(unsigned(m_sim.wheel.size()))) return false;
+        for (size_t i = 0; i < m_sim.wheel.size(); ++i) {
+            f.Seek(int(i));
+            f.SetField(wh::kDetector, m_sim.wheel[i].detector);
+            f.SetRawTime(m_sim.wheel[i].raw);
+        }
+        return Save(f, ".012");
+    }
+
+    bool WriteTags(int side, const char* ext) {
+        namespace tr = layout::tagread;
+        CTrainFile f;
+        Stamp(f, m_sim, kFormatTagAndConsist, tr::kTypeGroup, tr::kTypeSubcode, tr::kRecordSize);
+        // The consist is written with the reads, so they count as paired.
+        f.SetHeaderField(tr::kProcessingFlags, tr::kTagPairProcessed);
+        f.SetHeaderField(tr::kAntennaConfig, m_site.antennasPerSide == 2 ? kTwoAntennasPerSide : kOneAntennaPerSide);
+        std::vector<const TagRead*> reads;
+        for (const TagRead& r : m_sim.tags)
+            if (r.side == side) reads.push_back(&r);
+        if (!f.Grow(unsigned(reads.size()))) return false;
+        for (size_t i = 0; i < reads.size(); ++i) {
+            const TagRead& r = *reads[i];
+            const int k = int(i);
+            f.SetFieldAt(k, tr::kTime, r.raw);
+            f.SetFieldAt(k, tr::kLead, uint8_t(kTagLead));
+            std::span<uint8_t> rec = f.Data().subspan(i * tr::kRecordSize, tr::kRecordSize);
+            const std::string& text = m_text[size_t(r.vehicle)];
+            std::memcpy(rec.data() + tr::kTextOffset, text.data(), std::min(text.size(), tr::kTextLength));
+            f.SetFieldAt(k, tr::kAntenna, uint8_t('0' + r.antenna));
+            char count[3];
+            std::snprintf(count, sizeof count, "%02X", unsigned(r.reads) & 0xFF);
+            f.SetFieldAt(k, tr::kReadCountHigh, uint8_t(count[0]));
+            f.SetFieldAt(k, tr::kReadCountLow, uint8_t(count[1]));
+            f.SetFieldAt(k, tr::kSpeedWhole, SpeedByte(r.mph, m_dirBit));
+            f.SetFieldAt(k, tr::kSpeedEighths, EighthsByte(r.mph));
+        }
+        return Save(f, ext);
+    }
+
+    bool WriteConsist() {
+        CTrainFile f;
+        Stamp(f, m_sim, kFormatTagAndConsist, cs::kTypeGroup, cs::kTypeSubcode, 0);
+        const auto& vehicles = m_sim.desc.vehicles;
+        const auto& places = m_sim.geometry.vehicles;
+        std::vector<uint8_t> entry;
+        for (size_t vi = 0; vi < vehicles.size(); ++vi) {
+            const VehicleSpec& v = vehicles[vi];
+            const VehiclePlace& vp = places[vi];
+            // Its reads: the first read of each side, side 1 first.
+            const TagRead* read[2] = {nullptr, nullptr};
+            for (const TagRead& r : m_sim.tags)
+                if (r.vehicle == int(vi) && !read[r.side - 1]) read[r.side - 1] = &r;
+            std::vector<const TagRead*> blocks;
+            for (const TagRead* r : read)
+                if (r) blocks.push_back(r);
+            entry.assign(cs::kFixedSize + blocks.size() * cs::kTagBlockSize, 0);
+            int firstAxle = vp.firstAxle;
+            for (int a = vp.firstAxle; a < vp.firstAxle + vp.axles; ++a)
+                if (m_netIndex[size_t(a)] >= 0) {
+                    firstAxle = m_netIndex[size_t(a)];
+                    break;
+                }
+            layout::Set(entry, 0, cs::kLength, uint32_t(entry.size()));
+            layout::Set(entry, 0, cs::kVehicleNumber, uint32_t(vi + 1));
+            layout::Set(entry, 0, cs::kOrientation, v.flipped ? 1 : 0);
+            layout::Set(entry, 0, cs::kAxleCount, uint32_t(v.axles) & 0xFF);
+            layout::Set(entry, 0, cs::kAxleCountHigh, uint32_t(v.axles) >> 8);
+            layout::Set(entry, 0, cs::kVehicleLength, uint32_t(LengthDecimetres(v.lengthFt)));
+            layout::Set(entry, 0, cs::kWord12, blocks.empty() ? 0 : blocks.front()->raw);
+            layout::Set(entry, 0, cs::kFirstAxle, uint32_t(firstAxle));
+            layout::Set(entry, 0, cs::kReadStatus, blocks.empty() ? cs::kStatusNoTag : 0);
+            layout::Set(entry, 0, cs::kTagCount, uint32_t(blocks.size()));
+            layout::Set(entry, 0, cs::kEgc, uint32_t(v.egc));
+            for (size_t k = 0; k < blocks.size(); ++k) {
+                const size_t at = k == 0 ? cs::kTagBlock1 : cs::kTagBlock2;
+                layout::Set(entry, at, cs::kTagFlags, v.tagFlags);
+                layout::Set(entry, at, cs::kTagLead, uint8_t(kTagLead));
+                const std::string& text = m_text[vi];
+                std::memcpy(entry.data() + at + cs::kTagTextOffset, text.data(),
+                            std::min(text.size(), cs::kTagTextLength));
+            }
+            if (!f.AppendEntry(entry.data(), unsigned(entry.size()))) {
+                m_error = "too many consist entries";
+                return false;
+            }
+        }
+        return Save(f, ".035");
+    }
+
+    bool WriteSummary() {
+        namespace sm = layout::summary;
+        CTrainSummaryFile f;
+        Stamp(f, m_sim, kFormatTagAndConsist, kSummaryGroup, kSummarySubcode, sm::kRecordSize);
+        f.EnsureRecord();
+        f.SetTrainId(m_sim.desc.trainId);
+        const Civil first = AddSeconds(m_sim.desc.start, 0);
+        const Civil last = AddSeconds(m_sim.desc.start, (long long)(m_sim.durationS));
+        f.Set(sm::kFirstDate, PackedDate(first));
+        f.Set(sm::kFirstTime, PackedTime(first));
+        f.Set(sm::kLastDate, PackedDate(last));
+        f.Set(sm::kLastTime, PackedTime(last));
+        unsigned count[2] = {0, 0};
+        for (const WheelEvent& w : m_sim.wheel) ++count[w.detector];
+        f.Set(sm::kLastWheelB, !m_sim.wheel.empty() && m_sim.wheel.back().detector == 1 ? 1 : 0);
+        f.Set(sm::kCountA, count[0]);
+        f.Set(sm::kCountB, count[1]);
+        return Save(f, ".034");
+    }
+
+    bool WriteAllocation() {
+        namespace al = layout::alloc;
+        CAllocFile f;
+        Stamp(f, m_sim, kFormatRecorder, al::kTypeGroup, al::kTypeSubcode, al::kRecordSize, false);
+        f.Grow(0);  // an allocation without vehicles is still written
+        const double unit = RawUnitMs(m_site.scaleNumerator, m_site.scaleExponent);
+        auto ms = [&](uint32_t raw) { return TruncToU32(static_cast<long double>(raw) * unit); };
+        int seq = 0;
+        for (size_t vi = 0; vi < m_sim.desc.vehicles.size(); ++vi) {
+            const VehiclePlace& vp = m_sim.geometry.vehicles[vi];
+            int first = -1, last = -1;
+            for (int a = vp.firstAxle; a < vp.firstAxle + vp.axles; ++a) {
+                const int n = m_netIndex[size_t(a)];
+                if (n < 0) continue;
+                first = first < 0 ? n : std::min(first, n);
+                last = std::max(last, n);
+            }
+            if (first < 0) continue;
+            const NetAxle& a0 = m_sim.net[size_t(first)];
+            const NetAxle& a1 = m_sim.net[size_t(last)];
+            std::array<uint8_t, al::kRecordSize> rec{};
+            layout::Set(rec, 0, al::kFirstAxle, uint32_t(first));
+            layout::Set(rec, 0, al::kLastAxle, uint32_t(last));
+            layout::Set(rec, 0, al::kStartTime, ms(a0.raw));
+            layout::Set(rec, 0, al::kEndTime, ms(a1.raw));
+            layout::Set(rec, 0, al::kEgc, uint32_t(m_sim.desc.vehicles[vi].egc));
+            layout::Set(rec, 0, al::kSequence, uint32_t(seq) & 0xFF);
+            layout::Set(rec, 0, al::kKeyHigh, uint32_t(seq) >> 8);
+            layout::Set(rec, 0, al::kPart, al::kPartWhole);
+            layout::Set(rec, 0, al::kSpeed, uint32_t(((a1.eighths >> 3) & 0x7F) << 1 | (a1.directionBit ? 1 : 0)));
+            if (!f.AppendAllocation(rec.data())) {
+                m_error = "too many allocation records";
+                return false;
+            }
+            ++seq;
+        }
+        return Save(f, ".041");
+    }
+
+    bool WriteDetector() {
+        namespace dt = layout::detector;
+        CTrainFile f;
+        // Hot-bearing times are whole milliseconds.
+        Stamp(f, m_sim, dt::kFormat, dt::kTypeGroup, dt::kTypeSubcode, dt::kRecordSize, false);
+        if (!m_sim.hbd.empty()) {
+            f.SetHeaderField(dt::kFirstSpeed, uint32_t(std::min(m_sim.hbd.front().mph, 255.0)));
+            f.SetHeaderField(dt::kLastSpeed, uint32_t(std::min(m_sim.hbd.back().mph, 255.0)));
+        }
+        if (!f.Grow(unsigned(m_sim.hbd.size()))) return false;
+        for (size_t i = 0; i < m_sim.hbd.size(); ++i) {
+            const HbdReading& h = m_sim.hbd[i];
+            const int k = int(i);
+            f.SetFieldAt(k, dt::kNumber, uint32_t(i + 1));
+            f.SetFieldAt(k, dt::kMsSincePrevious, h.msSincePrevious);
+            f.SetFieldAt(k, dt::kSide1Code, uint8_t(h.code[0]));
+            f.SetFieldAt(k, dt::kSide1Value, h.value[0]);
+            f.SetFieldAt(k, dt::kSide2Code, uint8_t(h.code[1]));
+            f.SetFieldAt(k, dt::kSide2Value, h.value[1]);
+        }
+        return Save(f, ".018");
+    }
+
+    bool WriteScale() {
+        namespace sc = layout::scale;
+        CTrainFile f;
+        Stamp(f, m_sim, sc::kFormat, sc::kTypeGroup, sc::kTypeSubcode, sc::kEntrySize);
+        if (!f.Grow(unsigned(m_sim.scale.size()))) return false;
+        for (size_t i = 0; i < m_sim.scale.size(); ++i) {
+            const ScaleReading& s = m_sim.scale[i];
+            const int k = int(i);
+            f.SetFieldAt(k, sc::kTime, s.raw);
+            f.SetFieldAt(k, sc::kValue4, s.grossLb);
+            f.SetFieldAt(k, sc::kValue8, s.leadTruckLb);
+            f.SetFieldAt(k, sc::kValue12, s.trailTruckLb);
+            f.SetFieldAt(k, sc::kValue16, s.eighths);
+            f.SetFieldAt(k, sc::kValue18, s.axles);
+            f.SetFieldAt(k, sc::kValue20, s.sequence);
+        }
+        return Save(f, ".055");
+    }
+
+    const Simulation& m_sim;
+    const SiteFacts& m_site;
+    std::string m_base;
+    std::vector<WrittenFile>& m_written;
+    std::string& m_error;
+    std::vector<std::string> m_text;  // tag text per vehicle ("" when untagged)
+    std::vector<int> m_netIndex;
+    bool m_dirBit = true;
+};
+
+}  // namespace
+
+int LengthDecimetres(double feet) { return int(std::lround(feet * 3.048)); }
+
+std::optional<DecodedTag> VehicleTag(const VehicleSpec& v, std::string& error) {
+    const std::string where = "vehicle on line " + std::to_string(v.line) + " (" + v.owner + " " +
+                              std::to_string(v.number) + "): ";
+    const AeiLayout l = LayoutOfEgc(uint32_t(v.egc));
+    if (l == AeiLayout::None || l == AeiLayout::Alphanumeric) {
+        error = where + "EGC " + std::to_string(v.egc) + " has no numeric tag layout (give tag=none or another egc)";
+        return std::nullopt;
+    }
+    std::optional<DecodedTag> t = MakeDecodedTag(uint32_t(v.egc), v.owner, v.number, 1);
+    if (!t) {
+        error = where + "owner or number does not fit a tag";
+        return std::nullopt;
+    }
+    const int dm = LengthDecimetres(v.lengthFt);
+    const int axles = std::max(v.axles, 1);
+    if (l == AeiLayout::Locomotive) {
+        t->Set(aei::kLoco36, uint32_t(dm));
+        t->Set(aei::kLoco40, uint32_t(axles));
+    } else if (l == AeiLayout::Railcar) {
+        if (v.extendedTag) {
+            const uint32_t lessOne = uint32_t(axles - 1);
+            t->Set(aei::kRailcar36, uint32_t(dm) & 0xFFF);
+            t->Set(aei::kRailcar40, (lessOne & 0x1F) + 1);
+            t->Set(aei::kRailcar64, kExtendedValue << 6 | (uint32_t(dm) >> 12 & 1) << 5 | (lessOne >> 5 & 0x1F));
+            if (dm >= (1 << 13)) {
+                error = where + "length too long for the tag";
+                return std::nullopt;
+            }
+        } else {
+            t->Set(aei::kRailcar36, uint32_t(dm));
+            t->Set(aei::kRailcar40, uint32_t(axles));
+        }
+    }
+    if (!EncodeTag(*t)) {
+        error = where + "length or axle count does not fit the tag";
+        return std::nullopt;
+    }
+    return t;
+}
+
+std::optional<std::string> VehicleTagText(const VehicleSpec& v, std::string& error) {
+    auto t = VehicleTag(v, error);
+    if (!t) return std::nullopt;
+    return EncodeTag(*t);
+}
+
+bool WriteSiteFiles(const Simulation& sim, const std::string& base, std::vector<WrittenFile>& written,
+                    std::string& error) {
+    written.clear();
+    Writer w(sim, base, written, error);
+    return w.Run();
+}
+
+}  // namespace trainsim
