@@ -482,7 +482,10 @@ bool Simulate(const TrainDescription& d, Simulation& sim, std::string& error) {
                     ps.tEnd = e.t;
                     ps.rawFirst = sim.Raw(tFirst);
                     ps.rawSecond = sim.Raw(tSecond);
-                    ps.mph = std::fabs(m.VelocityAt((tFirst + tSecond) / 2.0)) / kFeetPerSecondPerMph;
+                    const double dt = tSecond - tFirst;
+                    ps.mph = dt > 0.0 ? std::fabs(m.PositionAt(tSecond) - m.PositionAt(tFirst)) / dt /
+                                            kFeetPerSecondPerMph
+                                      : std::fabs(m.VelocityAt(tFirst)) / kFeetPerSecondPerMph;
                     sim.passages.push_back(ps);
                 }
                 state = 0;

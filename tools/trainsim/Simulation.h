@@ -104,7 +104,7 @@ struct Passage {
     double tEnd = 0.0;       // both released again
     uint32_t rawFirst = 0;
     uint32_t rawSecond = 0;
-    double mph = 0.0;        // the train's true speed midway between the two edges
+    double mph = 0.0;        // the train's true mean speed between the two edges
 };
 
 // A record of the net forward axle list the IO-to-axle conversion makes of

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -283,6 +284,9 @@ private:
             t.year < 1990 || t.year > 2099 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 || t.hour > 23 ||
             t.hour < 0 || t.minute < 0 || t.minute > 59 || t.second < 0 || t.second > 59)
             return Fail("'start': YYYY-MM-DD HH:MM:SS expected");
+        const std::chrono::year_month_day ymd{std::chrono::year{t.year}, std::chrono::month{unsigned(t.month)},
+                                              std::chrono::day{unsigned(t.day)}};
+        if (!ymd.ok()) return Fail("'start': no such date");
         m_out.start = t;
         return true;
     }
