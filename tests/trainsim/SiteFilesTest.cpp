@@ -262,7 +262,9 @@ TEST(TrainsimFiles, LargeTrainsUpToTheRecordLimit) {
     ASSERT_TRUE(Simulate(LargeTrain(65535, 3), big, error)) << error;
     EXPECT_LE(big.io.size(), 65535u);
     EXPECT_GE(big.io.size(), 65535u - 20);
-    EXPECT_EQ(big.io.size(), SteadyIoRecords(unsigned(big.geometry.axleFt.size())));
+    EXPECT_EQ(big.io.size(), LargeTrainIoRecords(unsigned(big.geometry.axleFt.size()), LargeTrainStops(65535)));
+    EXPECT_EQ(big.BackwardPassages(), 2 * int(LargeTrainStops(65535)));
+    EXPECT_EQ(big.net.size(), big.geometry.axleFt.size());
     Simulation small;
     ASSERT_TRUE(Simulate(LargeTrain(1000, 3), small, error)) << error;
     EXPECT_LE(small.io.size(), 1000u);

@@ -62,7 +62,8 @@ void PrintReport(const Simulation& sim, const std::vector<WrittenFile>& written,
                  s.travelAtoB ? "A to B" : "B to A");
     std::fprintf(out, "  %d forward and %d backward wheel passages, %zu axles net\n", sim.ForwardPassages(),
                  sim.BackwardPassages(), sim.net.size());
-    for (const WrittenFile& w : written) std::fprintf(out, "  wrote %s (%d records)\n", w.name.c_str(), w.records);
+    for (const WrittenFile& w : written)
+        std::fprintf(out, "  wrote %s (%d record%s)\n", w.name.c_str(), w.records, w.records == 1 ? "" : "s");
     if (!truth) return;
     std::fprintf(out, "\nvehicles (first axle, axles, owner, number, kind, front ft):\n");
     for (size_t i = 0; i < d.vehicles.size(); ++i) {
