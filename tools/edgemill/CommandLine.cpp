@@ -4,23 +4,64 @@
 
 #include "Platform.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
 
 namespace {
 
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// A hexadecimal field as the C runtime's scanf reads "%x": leading blanks, an
+// optional sign, an optional 0x prefix and at least one digit; a value too
+// large for the runtime's unsigned long saturates. False when no digit.
+bool ScanHex(const char*& p, uint32_t& value) {
+    const char* q = p;
+    while (IsSpace(*q)) ++q;
+    bool negative = false;
+    if (*q == '+' || *q == '-') negative = *q++ == '-';
+    if (q[0] == '0' && (q[1] == 'x' || q[1] == 'X') && HexDigit(q[2]) >= 0) q += 2;
+    if (HexDigit(*q) < 0) return false;
+    uint64_t v = 0;
+    bool overflow = false;
+    for (; HexDigit(*q) >= 0; ++q) {
+        overflow = overflow || v > (UINT64_MAX >> 4);
+        v = (v << 4) | static_cast<uint64_t>(HexDigit(*q));
+    }
+    value = static_cast<uint32_t>(overflow ? UINT64_MAX : negative ? 0 - v : v);
+    p = q;
+    return true;
+}
+
+bool ScanLiteral(const char*& p, const char* literal) {
+    const size_t n = std::strlen(literal);
+    if (std::strncmp(p, literal, n) != 0) return false;
+    p += n;
+    return true;
+}
+
 // The switch /b:0xAAAA:0xBBBB sets both masks. A third field (the transducer
 // number, as in /b:0x0200:0x0100:1) or a field that does not convert keeps
-// the default masks.
+// the default masks: the argument is read as "/b:0x%x:0x%x:%s" would read it,
+// and the masks are taken only when exactly two fields convert.
 void ParseMasks(const char* arg, EdgemillOptions& opt) {
-    unsigned a = 0, b = 0;
-    // A %s conversion can never take more characters than the argument has.
-    std::vector<char> third(std::strlen(arg) + 1, '\0');
-    if (std::sscanf(arg, "/b:0x%x:0x%x:%s", &a, &b, third.data()) == 2) {
-        opt.maskA = a;
-        opt.maskB = b;
+    uint32_t a = 0, b = 0;
+    const char* p = arg;
+    if (!ScanLiteral(p, "/b:0x") || !ScanHex(p, a) || !ScanLiteral(p, ":0x") || !ScanHex(p, b)) return;
+    if (ScanLiteral(p, ":")) {
+        while (IsSpace(*p)) ++p;
+        if (*p != '\0') return;  // a third field converts
     }
+    opt.maskA = a;
+    opt.maskB = b;
 }
 
 std::string WithExtension(const std::string& base, const char* ext) { return base + ext; }
