@@ -290,12 +290,13 @@ EdgemillConversion Converter::Run() {
     ReportEnd();
 
     // Axles that backed out at the end and never returned are dropped from
-    // the end of the .010.
-    const int64_t net = m_forward - m_backed;
-    if (net <= 0) {
+    // the end of the .010. When every forward axle backed out the .010 keeps
+    // its header with a count of 0; when more backed out than went forward
+    // no forward axle is left at all and the .010 is not kept.
+    if (m_forward <= 0) {
         m_console += "\n0 axle events found for 010 file\n";
-    } else {
-        result.axles = Finish(m_axleRecs, static_cast<size_t>(net));
+    } else if (m_forward >= m_backed) {
+        result.axles = Finish(m_axleRecs, static_cast<size_t>(m_forward - m_backed));
     }
     if (m_moves <= 0) {
         m_console += "\n0 axle events found for 011 file\n";
