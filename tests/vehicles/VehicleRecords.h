@@ -157,6 +157,22 @@ inline Record ConsistEntry(const Vehicle& v) {
     return r;
 }
 
+inline Record CarRecord(uint16_t number, uint16_t firstAxle, uint8_t axles, uint8_t egc, uint8_t status,
+                        uint32_t word0 = 0, uint8_t orientation = 0) {
+    namespace cl = layout::carlist;
+    Record r(cl::kRecordSize);
+    r.Set(cl::kWord0, word0).Set(cl::kVehicleNumber, number).Set(cl::kFirstAxle, firstAxle);
+    r.Set(cl::kAxleCount, axles).Set(cl::kEgc, egc).Set(cl::kReadStatus, status).Set(cl::kOrientation, orientation);
+    r.Set(cl::kStatusLetter, 'K');
+    return r;
+}
+
+inline TrainFileBuilder CarListFileBuilder() {
+    TrainFileBuilder b;
+    b.Type(layout::carlist::kTypeGroup, layout::carlist::kTypeSubcode);
+    return b;
+}
+
 inline TrainFileBuilder ConsistFileBuilder() {
     TrainFileBuilder b;
     b.Type(layout::consist::kTypeGroup, layout::consist::kTypeSubcode).RecordLength(0);
