@@ -54,11 +54,13 @@ char IdentifierChar(uint64_t digit) {
     return static_cast<char>(digit + 54);
 }
 
-// Digit value of an identifier character; -1 when it has none.
-int IdentifierDigit(uint8_t c) {
+// Digit value of an identifier character; -1 when it has none. The leading
+// digit of a 42-bit value may exceed 36 and then decodes past 'Z' (up to
+// 'd'); it is accepted there so that every decoded identifier encodes again.
+int IdentifierDigit(uint8_t c, bool leading) {
     if (c == ' ') return 0;
     if (c >= '0' && c <= '9') return c - 47;
-    if (c >= 'A' && c <= 'Z') return c - 54;
+    if (c >= 'A' && c <= (leading ? 'd' : 'Z')) return c - 54;
     return -1;
 }
 
@@ -142,10 +144,11 @@ bool EncodeValues(const DecodedTag& t, TagValues& v) {
     if (l == AeiLayout::Alphanumeric) {
         uint64_t id = 0;
         for (unsigned i = 0; i < aei::kIdentifierDigits; ++i) {
-            const int d = IdentifierDigit(t.bytes[aei::kNumberTextOffset + i]);
+            const int d = IdentifierDigit(t.bytes[aei::kNumberTextOffset + i], i == 0);
             if (d < 0) return false;
             id = id * 37 + unsigned(d);
         }
+        if (id > RunMask(aei::kIdentifierBits)) return false;
         PutRun(v, aei::kIdentifierBits, id);
     } else {
         const uint32_t number = t.CarNumber();

@@ -189,7 +189,7 @@ int CTrainFile::Grow(unsigned n) {
     size_t count = static_cast<size_t>(GetCount());
     if (count + n > 0xFFFF) return 0;  // the header holds a 16-bit count
     std::vector<uint8_t> area(len * (count + n), 0);
-    std::memcpy(area.data(), m_Data.data(), len * count);
+    if (count > 0) std::memcpy(area.data(), m_Data.data(), len * count);
     m_Data.swap(area);
     m_bLoaded = true;
     SetRecordCount(static_cast<unsigned>(count + n));

@@ -214,3 +214,16 @@ TEST(Arithmetic, TruncationNeverOverflows) {
     EXPECT_EQ(TruncToInt64(std::numeric_limits<long double>::quiet_NaN()), 0);
     EXPECT_EQ(TruncToU32(4294967296.0L + 5), 5u);
 }
+
+TEST(Cursor, GrowOnAFreshObjectBuildsRecordsThatSave) {
+    TempDir d;
+    CTrainFile f;
+    EXPECT_EQ(f.Save(), 0);  // nothing loaded or built: nothing to write
+    ASSERT_EQ(f.Grow(2), 1);
+    EXPECT_EQ(f.GetCount(), 2);
+    EXPECT_EQ(f.GetIndex(), 1);
+    ASSERT_EQ(f.SaveAs(d.File("new.dat").c_str()), 1);
+    auto saved = ReadFileBytes(d.File("new.dat"));
+    EXPECT_EQ(saved.size(), 64u + 128u);
+    EXPECT_EQ(layout::Get(saved, 0, hdr::kTypeGroup), 3u);
+}

@@ -4,10 +4,15 @@
 
 #include "AllocLayout.h"
 #include "AxleLayout.h"
+#include "CarListLayout.h"
+#include "ConsistLayout.h"
+#include "TagDecode.h"
 #include "SummaryLayout.h"
 #include "TrainFileBuilder.h"
 #include "WheelLayout.h"
 
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace fixture {
@@ -89,6 +94,89 @@ inline std::vector<double> LocoThenTrucks(int axles, double truckGap, double cou
         feet.push_back(x);
     }
     return feet;
+}
+
+// A tag read of a consist entry: exception flags and 20 characters.
+struct Read {
+    uint16_t flags = 0;
+    std::string text;
+};
+
+// The 20-character text of a numeric tag (library encoder), with the
+// decoded byte 44 set where the layout has it.
+inline std::string TagText(uint32_t egc, const std::string& owner, uint32_t number, uint32_t field44 = 0) {
+    auto tag = MakeDecodedTag(egc, owner, number);
+    if (!tag) throw std::runtime_error("no tag layout");
+    if (field44) tag->Set(layout::aei::kRailcar44, field44);
+    auto text = EncodeTag(*tag);
+    if (!text) throw std::runtime_error("tag does not encode");
+    return *text;
+}
+
+// A text whose equipment group code (1) has no layout: it never decodes.
+inline std::string UndecodableText() { return std::string("\"") + std::string(19, ' '); }
+
+struct Vehicle {
+    uint16_t number;
+    uint8_t egc;
+    uint8_t status = 0;
+    uint8_t axles = 4;
+    uint16_t firstAxle = 0;
+    std::vector<Read> reads = {};
+    size_t extra = 0;  // sub-record bytes after the tag blocks
+};
+
+// A consist entry: 24-byte vehicle part, one tag block per read, then
+// extra bytes of sub-records. Recognisable values go into the fields the
+// car list copies.
+inline Record ConsistEntry(const Vehicle& v) {
+    namespace cs = layout::consist;
+    Record r(cs::kFixedSize + cs::kTagBlockSize * v.reads.size() + v.extra);
+    r.Set(cs::kLength, uint32_t(r.Size()));
+    r.Set(cs::kVehicleNumber, v.number);
+    r.Set(cs::kOrientation, 1);
+    r.Set(cs::kByte6, 0x60 + v.number);
+    r.Set(cs::kAxleCount, v.axles);
+    r.Set(cs::kVehicleLength, 500 + v.number);
+    r.Set(cs::kWord12, 1000u * v.number);
+    r.Set(cs::kFirstAxle, v.firstAxle);
+    r.Set(cs::kReadStatus, v.status);
+    r.Set(cs::kTagCount, uint32_t(v.reads.size()));
+    r.Set(cs::kEgc, v.egc);
+    for (size_t k = 0; k < v.reads.size(); ++k) {
+        const size_t base = k == 0 ? cs::kTagBlock1 : cs::kTagBlock2;
+        r.U16(base + cs::kTagFlags.offset, v.reads[k].flags);
+        r.U8(base + cs::kTagLead.offset, 'N');
+        r.Text(base + cs::kTagTextOffset, v.reads[k].text);
+    }
+    if (v.extra >= cs::kSubHeaderSize) {
+        const size_t sub = cs::kFixedSize + cs::kTagBlockSize * v.reads.size();
+        r.U16(sub + cs::kSubLength.offset, uint16_t(v.extra));
+        r.U16(sub + cs::kSubType.offset, 9);
+    }
+    return r;
+}
+
+inline Record CarRecord(uint16_t number, uint16_t firstAxle, uint8_t axles, uint8_t egc, uint8_t status,
+                        uint32_t word0 = 0, uint8_t orientation = 0) {
+    namespace cl = layout::carlist;
+    Record r(cl::kRecordSize);
+    r.Set(cl::kWord0, word0).Set(cl::kVehicleNumber, number).Set(cl::kFirstAxle, firstAxle);
+    r.Set(cl::kAxleCount, axles).Set(cl::kEgc, egc).Set(cl::kReadStatus, status).Set(cl::kOrientation, orientation);
+    r.Set(cl::kStatusLetter, 'K');
+    return r;
+}
+
+inline TrainFileBuilder CarListFileBuilder() {
+    TrainFileBuilder b;
+    b.Type(layout::carlist::kTypeGroup, layout::carlist::kTypeSubcode);
+    return b;
+}
+
+inline TrainFileBuilder ConsistFileBuilder() {
+    TrainFileBuilder b;
+    b.Type(layout::consist::kTypeGroup, layout::consist::kTypeSubcode).RecordLength(0);
+    return b;
 }
 
 }  // namespace fixture
