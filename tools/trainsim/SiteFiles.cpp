@@ -1,12 +1,12 @@
 #include "SiteFiles.h"
 
 #include "AllocFile.h"
-#include "ConsistLayout.h"
+#include "ConsistFile.h"
 #include "DetectorLayout.h"
 #include "HeaderLayout.h"
-#include "IoLayout.h"
+#include "IoFile.h"
 #include "ScaleLayout.h"
-#include "TagLayout.h"
+#include "TagFile.h"
 #include "TrainFile.h"
 #include "TrainSummaryFile.h"
 #include "WheelFile.h"
@@ -132,18 +132,19 @@ private:
 
     bool WriteIo() {
         namespace io = layout::io;
-        CTrainFile f;
+        CIoFile f;
         Stamp(f, m_sim, kFormatRecorder, io::kTypeGroup, io::kTypeSubcode, io::kRecordSize);
-        f.SetHeaderField(io::kAbSpacing, uint32_t(m_site.HeaderAb()));
+        f.SetAbSpacing(uint16_t(m_site.HeaderAb()));
         f.SetHeaderField(io::kInversion, m_site.invertDirection);
-        f.SetHeaderField(io::kPreprocessed, m_site.preprocessed);
+        f.SetPreprocessed(m_site.preprocessed);
         f.SetHeaderField(io::kRecorderVersion, m_site.recorderVersion);
         if (!f.Grow(unsigned(m_sim.io.size()))) return false;
         for (size_t i = 0; i < m_sim.io.size(); ++i) {
             const IoEvent& e = m_sim.io[i];
-            f.SetFieldAt(int(i), io::kTime, e.raw);
-            f.SetFieldAt(int(i), io::kInputs, e.inputs);
-            f.SetFieldAt(int(i), io::kFlags, e.flags);
+            f.Seek(int(i));
+            f.SetRawTime(e.raw);
+            f.SetInputs(e.inputs);
+            f.SetRecordFlags(e.flags);
         }
         return Save(f, ".007");
     }
@@ -164,7 +165,7 @@ private:
 
     bool WriteTags(int side, const char* ext) {
         namespace tr = layout::tagread;
-        CTrainFile f;
+        CTagFile f;
         Stamp(f, m_sim, kFormatTagAndConsist, tr::kTypeGroup, tr::kTypeSubcode, tr::kRecordSize);
         // The consist is written with the reads, so they count as paired.
         f.SetHeaderField(tr::kProcessingFlags, tr::kTagPairProcessed);
@@ -176,7 +177,8 @@ private:
         for (size_t i = 0; i < reads.size(); ++i) {
             const TagRead& r = *reads[i];
             const int k = int(i);
-            f.SetFieldAt(k, tr::kTime, r.raw);
+            f.Seek(k);
+            f.SetRawTime(r.raw);
             f.SetFieldAt(k, tr::kLead, uint8_t(kTagLead));
             std::span<uint8_t> rec = f.Data().subspan(i * tr::kRecordSize, tr::kRecordSize);
             const std::string& text = m_text[size_t(r.vehicle)];
@@ -193,7 +195,7 @@ private:
     }
 
     bool WriteConsist() {
-        CTrainFile f;
+        CConsistFile f;
         Stamp(f, m_sim, kFormatTagAndConsist, cs::kTypeGroup, cs::kTypeSubcode, 0);
         const auto& vehicles = m_sim.desc.vehicles;
         const auto& places = m_sim.geometry.vehicles;
