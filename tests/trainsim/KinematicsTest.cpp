@@ -1,3 +1,4 @@
+#include "Random.h"
 #include "SampleTrain.h"
 #include "SimSupport.h"
 
@@ -5,6 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
 
 using namespace trainsim;
 using simtest::kPlainSite;
@@ -174,4 +178,53 @@ TEST(TrainsimKinematics, UnrecordableTrainsAreRefused) {
               std::string::npos);
     EXPECT_NE(SimulationError(site + "car TTX 1\nspeed 10\nwait 5 s\n").find("standing train"), std::string::npos);
     EXPECT_NE(SimulationError(site + "hbd_alarm 9 1\ncar TTX 1\n").find("only 4 axles"), std::string::npos);
+}
+
+TEST(TrainsimKinematics, ScrambledDescriptionsAreRefusedOrRun) {
+    // Statements of the format filled with awkward values, and now and then
+    // a line of loose words: each description is refused with a message or
+    // simulated, never more.
+    static const char* const kTemplates[] = {
+        "speed %s", "cruise %s ft", "cruise to axle %s %s", "ramp %s over %s ft", "ramp %s to axle %s %s",
+        "stop over %s ft", "stop at axle %s %s", "wait %s", "back %s axles at %s", "back %s ft",
+        "detector_zone %s", "edge_jitter %s", "miss %s B", "missed_events %s", "hbd_alarm %s 2 C %s",
+        "direction BA", "time_scale 1 %s", "ab_spacing %s", "car TTX 5 axles=%s length=%s",
+        "artic TTX 9 platforms=%s centers=%s", "eot EOT %s", "readers %s", "antennas %s"};
+    static const char* const kValues[] = {"0", "1", "2", "3", "5", "8", "-1", "-0.5", "0.25", "+1.0", "0.001",
+                                          "12", "40", "127", "300", "65535", "1e9", "99999999999", "nan", "x"};
+    static const char* const kWords[] = {"car", "stop", "back", "axle", "over", "to", "ft", "=", "TTX", "7"};
+    Random rng(2024);
+    auto value = [&] { return kValues[rng.Integer(0, int(std::size(kValues)) - 1)]; };
+    int simulated = 0, refused = 0;
+    for (int round = 0; round < 1500; ++round) {
+        std::string text = "hbd yes\nscale yes\ncar TTX 1 count=3\nloco UP 2 flip\n";
+        const int lines = rng.Integer(1, 6);
+        for (int l = 0; l < lines; ++l) {
+            char line[256];
+            if (rng.Chance(0.2)) {
+                line[0] = '\0';
+                for (int w = rng.Integer(1, 5); w > 0; --w) {
+                    std::strcat(line, kWords[rng.Integer(0, int(std::size(kWords)) - 1)]);
+                    std::strcat(line, " ");
+                }
+            } else {
+                const char* t = kTemplates[rng.Integer(0, int(std::size(kTemplates)) - 1)];
+                std::snprintf(line, sizeof line, t, value(), value(), value());
+            }
+            text += std::string(line) + "\n";
+        }
+        TrainDescription d;
+        std::string error;
+        Simulation sim;
+        if (ParseDescription(text, d, error) && Simulate(d, sim, error)) {
+            ++simulated;
+            EXPECT_LE(sim.net.size(), sim.geometry.axleFt.size()) << text;
+            EXPECT_LE(sim.io.size(), 65535u) << text;
+        } else {
+            ++refused;
+            EXPECT_FALSE(error.empty()) << text;
+        }
+    }
+    EXPECT_GT(simulated, 30);
+    EXPECT_GT(refused, 20);
 }

@@ -13,6 +13,7 @@ namespace trainsim {
 namespace {
 
 constexpr unsigned kMaxRecords = 0xFFFF;  // 16-bit record count of a file
+constexpr size_t kMaxProfileSteps = 1000;
 constexpr double kLeadInFt = 60.0;         // the head starts this far before the first device
 constexpr double kRunOutFt = 60.0;         // the rear ends this far past the last device
 constexpr double kBackAccel = 1.0 * kFeetPerSecondPerMph;  // 1 mph per second when backing
@@ -359,7 +360,21 @@ void Activations(const Motion& m, double pLo, double pHi, std::vector<Crossing>&
 bool Simulate(const TrainDescription& d, Simulation& sim, std::string& error) {
     sim = Simulation{};
     sim.desc = d;
+    if (d.vehicles.size() > kMaxRecords) {
+        error = "the train has " + std::to_string(d.vehicles.size()) + " vehicles; a consist holds at most 65535";
+        return false;
+    }
+    if (d.profile.size() > kMaxProfileSteps) {
+        error = "the profile has " + std::to_string(d.profile.size()) + " steps; at most " +
+                std::to_string(kMaxProfileSteps) + " are simulated";
+        return false;
+    }
     if (!BuildGeometry(d, sim.geometry, error)) return false;
+    if (sim.geometry.axleFt.size() > kMaxRecords) {
+        error = "the train has " + std::to_string(sim.geometry.axleFt.size()) +
+                " axles; a file holds at most 65535 records";
+        return false;
+    }
     if (!BuildMotion(d, sim.geometry, sim.motion, error)) return false;
     const SiteFacts& site = d.site;
     const TrainGeometry& g = sim.geometry;
