@@ -48,7 +48,7 @@ const char* OperationDescription(unsigned op);
 double CalcTransducerError(const std::string& base);
 // Rewrites the .012 AB spacing corrected by the error; prints
 // "(AB %02u => %02u)". False when the .012 could not be loaded or saved.
-bool WriteABSpacing(const std::string& base, double error);
+bool WriteABSpacing(const std::string& base, double error, FILE* out = stdout);
 // OP2: recomputes every .010 axle speed from the .012 wheel events.
 bool RecalcAxleSpeeds(const std::string& base);
 
