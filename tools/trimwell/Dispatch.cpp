@@ -40,6 +40,31 @@ void PrintRowStart(FILE* out, unsigned row, unsigned op, const char* description
 unsigned RunOperation(const TrimwellSettings& s, unsigned row, unsigned op, FILE* out) {
     PrintRowStart(out, row, op, OperationDescription(op));
     switch (op) {
+    case 1: {
+        const double error = CalcTransducerError(s.baseName);
+        std::fprintf(out, "Error=%05.2f ", error);
+        if (s.writeAbSpacing)
+            WriteABSpacing(s.baseName, error, out);
+        else
+            std::fputs("(AB not changed)", out);
+        break;
+    }
+    case 2:
+        RecalcAxleSpeeds(s.baseName);
+        std::fputs("OK.", out);
+        break;
+    case 3:
+    case 4:
+        SmoothSpeeds(s.baseName, op == 3 ? 0 : 1);
+        std::fputs("OK.", out);
+        break;
+    case 5:
+        NormalizeTruckSpacing(s.baseName);
+        std::fputs("OK.", out);
+        break;
+    case 18:
+        HalveSpeeds(s.baseName);
+        break;
     case 13:
         if (s.train1.empty() || s.train2.empty()) {
             std::fputs("Missing one or both source files (\"/T1=\" or \"/T2=\").\n", out);
