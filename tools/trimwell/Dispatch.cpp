@@ -31,6 +31,10 @@ const char* const kDescriptions[kHighestOperation + 1] = {
 // Shown in the row of an operation this build does not carry yet.
 const char* const kNotAvailable = "not available in this build";
 
+// Result of the operations that rewrite a file: "OK." only when the file
+// was written, so a row never reports success for work that was not done.
+const char* Outcome(bool written) { return written ? "OK." : "Failed."; }
+
 void PrintRowStart(FILE* out, unsigned row, unsigned op, const char* description) {
     std::fprintf(out, "%2u %3u ", row, op);
     std::fprintf(out, "%-30s ", description);
@@ -50,17 +54,14 @@ unsigned RunOperation(const TrimwellSettings& s, unsigned row, unsigned op, FILE
         break;
     }
     case 2:
-        RecalcAxleSpeeds(s.baseName);
-        std::fputs("OK.", out);
+        std::fputs(Outcome(RecalcAxleSpeeds(s.baseName)), out);
         break;
     case 3:
     case 4:
-        SmoothSpeeds(s.baseName, op == 3 ? 0 : 1);
-        std::fputs("OK.", out);
+        std::fputs(Outcome(SmoothSpeeds(s.baseName, op == 3 ? 0 : 1)), out);
         break;
     case 5:
-        NormalizeTruckSpacing(s.baseName);
-        std::fputs("OK.", out);
+        std::fputs(Outcome(NormalizeTruckSpacing(s.baseName)), out);
         break;
     case 18:
         HalveSpeeds(s.baseName);
