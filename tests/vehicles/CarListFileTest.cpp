@@ -1,0 +1,224 @@
+#include "CarListFile.h"
+#include "ConsistFile.h"
+#include "TestSupport.h"
+#include "VehicleRecords.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+using namespace fixture;
+namespace cl = layout::carlist;
+namespace cs = layout::consist;
+
+namespace {
+
+struct Car {
+    uint32_t egc, status, orientation;
+    std::string initials, number;
+    char letter;
+    uint32_t byte44;
+    bool operator==(const Car&) const = default;
+};
+
+std::vector<Car> Cars(CCarListFile& f) {
+    std::vector<Car> cars;
+    for (int i = 0; f.Seek(i); ++i)
+        cars.push_back({f.GetField(cl::kEgc), f.GetField(cl::kReadStatus), f.GetField(cl::kOrientation),
+                        f.GetInitials(), f.GetCarNumber(), f.GetStatusLetter(), f.GetField(cl::kTagByte44)});
+    return cars;
+}
+
+// One vehicle of each kind the builder tells apart.
+TrainFileBuilder MixedConsist() {
+    auto b = ConsistFileBuilder();
+    b.Add(ConsistEntry({1, 5, 0, 6, 0, {{0, TagText(5, "UP", 8901)}}}));
+    b.Add(ConsistEntry({2, 19, 1, 4, 6, {{0x0002, TagText(19, "TTX", 654321, 5)}}}));  // L
+    b.Add(ConsistEntry({3, 40, 0, 4, 10, {{0x0004, TagText(19, "GATX", 12)}, {0x0002, TagText(19, "GATX", 12)}}}));
+    b.Add(ConsistEntry({4, 19, 0, 4, 14}));                                      // no read
+    b.Add(ConsistEntry({5, 19, 0, 4, 18, {{0, UndecodableText()}}}));            // does not decode
+    b.Add(ConsistEntry({6, 18, 0, 4, 22, {{0, TagText(18, "ABC", 1)}}}));        // code not accepted
+    b.Add(ConsistEntry({7, 19, 0, 4, 26, {{0x0010, TagText(19, "REJ", 77)}}}));  // rejected by the mask
+    b.Add(ConsistEntry({7, 19, 0, 4, 26, {{0, TagText(19, "DUP", 78)}}}));       // same vehicle again
+    b.Add(ConsistEntry({8, 19, 4, 4, 30, {{0, TagText(19, "OLD", 5)}}}));        // status 4 already
+    return b;
+}
+
+std::string Printed(const CCarListFile& f) {
+    std::FILE* tmp = std::tmpfile();
+    f.Print(tmp);
+    std::rewind(tmp);
+    std::string out;
+    for (int c; (c = std::fgetc(tmp)) != EOF;) out.push_back(static_cast<char>(c));
+    std::fclose(tmp);
+    return out;
+}
+
+}  // namespace
+
+TEST(CarListBuild, FromAMixedConsist) {
+    TempDir d;
+    MixedConsist().Write(d.File("T.035"));
+    const auto consistBefore = ReadFileBytes(d.File("T.035"));
+    CCarListFile f;
+    ASSERT_EQ(f.BuildFromConsist(d.File("T").c_str(), TagReaderModes{}, 0x0010), 1);
+    EXPECT_EQ(Cars(f), (std::vector<Car>{
+                           {5, 0, 1, "UP", "8901", 'K', 0},
+                           {19, 1, 1, "TTX", "654321", 'L', 5},
+                           {19, 0, 1, "GATX", "12", 'M', 0},  // code 40 replaced by the tag's
+                           {19, 4, 0, "", "", 'K', 0},
+                           {19, 4, 0, "", "", 'K', 0},
+                           {18, 4, 0, "", "", 'K', 0},
+                           {19, 4, 1, "REJ", "77", 'K', 0},
+                           {19, 4, 0, "", "", 'K', 0},
+                       }));
+    // Copied fields of the second record.
+    ASSERT_EQ(f.Seek(1), 1);
+    EXPECT_EQ(f.GetField(cl::kWord0), 2000u);
+    EXPECT_EQ(f.GetVehicleNumber(), 2);
+    EXPECT_EQ(f.GetFirstAxle(), 6);
+    EXPECT_EQ(f.GetAxleCount(), 4);
+    EXPECT_EQ(f.GetField(cl::kVehicleLength), 502u);
+    EXPECT_EQ(f.GetField(cl::kByte6), 0x62u);
+    const auto& c = f.Counters();
+    EXPECT_EQ(c.locomotives, 1);
+    EXPECT_EQ(c.locomotivesRead, 1);
+    EXPECT_EQ(c.others, 7);
+    EXPECT_EQ(c.othersRead, 2);
+    EXPECT_EQ(c.axles, 34);
+    EXPECT_EQ(std::vector<int>(c.status, c.status + 5), (std::vector<int>{2, 1, 0, 0, 5}));
+    // The consist's own file is not touched.
+    EXPECT_EQ(ReadFileBytes(d.File("T.035")), consistBefore);
+
+    EXPECT_EQ(Printed(f), "001 005 06    UP     8901\n"
+                          "002 019 04   TTX   654321\n"
+                          "003 019 04  GATX       12\n"
+                          "004 019 04              0\n"
+                          "005 019 04              0\n"
+                          "006 018 04              0\n"
+                          "007 019 04              0\n"
+                          "008 019 04              0\n");
+
+    ASSERT_EQ(f.SaveAs(d.File("T.036").c_str()), 1);
+    CCarListFile g;
+    ASSERT_EQ(g.Load(d.File("T").c_str()), 1);
+    EXPECT_EQ(g.GetIndex(), 0);
+    EXPECT_EQ(g.Counters().othersRead, 2);
+    EXPECT_EQ(Cars(g), Cars(f));
+}
+
+TEST(CarListBuild, ReaderModesRejectEverything) {
+    TempDir d;
+    MixedConsist().Write(d.File("T.035"));
+    CCarListFile f;
+    ASSERT_EQ(f.BuildFromConsist(d.File("T").c_str(), TagReaderModes{3, 3, 0, 0}, 0), 1);
+    ASSERT_EQ(f.GetCount(), 8);
+    for (const Car& car : Cars(f)) {
+        EXPECT_EQ(car.status, 4u);
+        EXPECT_EQ(car.initials, "");
+    }
+    EXPECT_EQ(f.Counters().status[4], 8);
+}
+
+TEST(CarListBuild, MissingOrEmptyConsist) {
+    TempDir d;
+    CarListFileBuilder().Add(CarRecord(1, 0, 4, 19, 0)).Write(d.File("L.036"));
+    CCarListFile f;
+    ASSERT_EQ(f.Load(d.File("L").c_str()), 1);
+    EXPECT_EQ(f.BuildFromConsist(d.File("missing").c_str(), TagReaderModes{}, 0), 0);
+    EXPECT_EQ(f.GetCount(), 1);  // kept
+    ConsistFileBuilder().Write(d.File("E.035"));
+    EXPECT_EQ(f.BuildFromConsist(d.File("E").c_str(), TagReaderModes{}, 0), 0);
+    EXPECT_EQ(f.GetCount(), 0);  // deleted
+    // A damaged consist gives the cars of its whole entries.
+    auto b = MixedConsist();
+    b.Add(Record(0).Append({0, 0, 1, 0}));
+    b.Write(d.File("M.035"));
+    EXPECT_EQ(f.BuildFromConsist(d.File("M").c_str(), TagReaderModes{}, 0), 1);
+    EXPECT_EQ(f.GetCount(), 8);
+}
+
+TEST(CarListFile, CarWalks) {
+    TempDir d;
+    auto b = CarListFileBuilder();
+    b.Add(CarRecord(1, 0, 6, 5, 0)).Add(CarRecord(2, 6, 4, 19, 0)).Add(CarRecord(2, 6, 4, 19, 1));
+    b.Add(CarRecord(3, 10, 2, 19, 4)).Add(CarRecord(4, 12, 0, 19, 2));
+    b.Write(d.File("L.036"));
+    CCarListFile f;
+    ASSERT_EQ(f.Load(d.File("L").c_str()), 1);
+    EXPECT_EQ(f.Counters().others, 3);
+    EXPECT_EQ(f.Counters().axles, 12);
+    EXPECT_EQ(f.NextCar(), 1);
+    EXPECT_EQ(f.GetIndex(), 1);
+    EXPECT_EQ(f.NextCar(), 1);
+    EXPECT_EQ(f.GetIndex(), 3);
+    f.Seek(2);
+    EXPECT_EQ(f.PrevCar(), 1);
+    EXPECT_EQ(f.GetIndex(), 0);
+    f.Seek(3);
+    EXPECT_EQ(f.PrevCar(), 1);
+    EXPECT_EQ(f.GetIndex(), 1);  // first record of vehicle 2
+    EXPECT_EQ(f.PrevCar(), 1);
+    EXPECT_EQ(f.PrevCar(), 0);
+    EXPECT_EQ(f.GetIndex(), 0);
+    EXPECT_EQ(f.FindCarOfAxle(9), 1);
+    EXPECT_EQ(f.GetIndex(), 1);
+    EXPECT_EQ(f.FindCarOfAxle(11), 1);
+    EXPECT_EQ(f.GetIndex(), 3);
+    EXPECT_EQ(f.FindCarOfAxle(12), 0);  // vehicle 4 has no axles
+    EXPECT_EQ(f.FindCarOfAxle(-1), 0);
+    EXPECT_EQ(f.GetIndex(), 3);
+    f.Seek(4);
+    EXPECT_EQ(f.NextCar(), 0);
+    EXPECT_EQ(f.GetIndex(), 4);
+}
+
+TEST(CarListFile, ReverseOfOneRecord) {
+    TempDir d;
+    CarListFileBuilder().Add(CarRecord(1, 7, 4, 19, 0, 123456, 0xFE)).Write(d.File("L.036"));
+    CCarListFile f;
+    ASSERT_EQ(f.Load(d.File("L").c_str()), 1);
+    ASSERT_EQ(f.Reverse(), 1);
+    EXPECT_EQ(f.GetField(cl::kWord0), 0u);
+    EXPECT_EQ(f.GetField(cl::kFirstAxle), 0u);
+    EXPECT_EQ(f.GetField(cl::kOrientation), 1u);  // complement in bit 0, other bits cleared
+    ASSERT_EQ(f.Reverse(), 1);
+    EXPECT_EQ(f.GetField(cl::kOrientation), 0u);
+}
+
+TEST(CarListFile, ReverseOfSeveral) {
+    TempDir d;
+    auto b = CarListFileBuilder();
+    b.Add(CarRecord(1, 0, 6, 5, 0, 100, 1)).Add(CarRecord(2, 6, 4, 19, 0, 300, 0)).Add(CarRecord(3, 10, 2, 19, 0, 700, 1));
+    b.Write(d.File("L.036"));
+    CCarListFile f;
+    ASSERT_EQ(f.Load(d.File("L").c_str()), 1);
+    f.Seek(2);
+    ASSERT_EQ(f.Reverse(), 1);
+    EXPECT_EQ(f.GetIndex(), 0);
+    std::vector<uint32_t> numbers, firsts, words, orient;
+    for (int i = 0; i < 3; ++i) {
+        numbers.push_back(f.GetFieldAt(i, cl::kVehicleNumber));
+        firsts.push_back(f.GetFieldAt(i, cl::kFirstAxle));
+        words.push_back(f.GetFieldAt(i, cl::kWord0));
+        orient.push_back(f.GetFieldAt(i, cl::kOrientation));
+    }
+    EXPECT_EQ(numbers, (std::vector<uint32_t>{3, 2, 1}));
+    EXPECT_EQ(firsts, (std::vector<uint32_t>{0, 2, 6}));
+    EXPECT_EQ(words, (std::vector<uint32_t>{0, uint32_t(300 - 700), uint32_t(100 - 700)}));
+    EXPECT_EQ(orient, (std::vector<uint32_t>{0, 1, 0}));
+    CCarListFile empty;
+    EXPECT_EQ(empty.Reverse(), 0);
+}
+
+TEST(CarListFile, UnterminatedTextsStayInTheirFields) {
+    TempDir d;
+    Record r = CarRecord(1, 0, 4, 19, 0);
+    r.Text(cl::kInitialsOffset, "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456");
+    CarListFileBuilder().Add(r).Write(d.File("L.036"));
+    CCarListFile f;
+    ASSERT_EQ(f.Load(d.File("L").c_str()), 1);
+    EXPECT_EQ(f.GetInitials(), "ABCDE");
+    EXPECT_EQ(f.GetCarNumber(), "GHIJKLMNOPQR");
+    EXPECT_EQ(Printed(f), "001 019 04 ABCDE GHIJKLMNOPQR\n");
+}

@@ -1,0 +1,98 @@
+// CAllocFile: axle allocation file (.041). Each record assigns a range of
+// .010 axles to a vehicle; a vehicle is one record (part 255) or several
+// consecutive records with the same key (parts 0, 1, 2 ...). Records are 24
+// bytes; files with 16-byte records are read as well (their key high byte
+// counts as 0).
+#pragma once
+
+#include "AllocLayout.h"
+#include "AxleFile.h"
+#include "TrainFile.h"
+
+// True when the axles look like an articulated train: from axle 4 on, the
+// axles pair into trucks (below 11 ft apart) at least 40 ft from the next
+// truck. Pairs where either axle runs at 10 mph or slower are not judged.
+// Trains of fewer than 16 axles never pass.
+int HasArticulatedPattern(CAxleFile& axles);
+
+class CAllocFile : public CTrainFile {
+public:
+    // The record length new files get; the train comparison builds its
+    // allocations with the 16-byte form.
+    explicit CAllocFile(uint16_t recordLength = layout::alloc::kRecordSize);
+
+    int Load(const char* name) override;    // adds ".041", seeks record 0
+    int SaveAs(const char* name) override;  // adds ".041"
+
+    // Appends one record (the first record-length bytes of a 24-byte
+    // record) and makes it current. 0 when the file cannot grow.
+    int AppendAllocation(const uint8_t* record);
+
+    // Fields of the current record. Fields beyond the file's record length
+    // read as 0 and are not written.
+    int GetFirstAxle() const;
+    int GetLastAxle() const;
+    void SetFirstAxle(uint16_t axle);
+    void SetLastAxle(uint16_t axle);
+    uint32_t GetRawStartTime() const;
+    uint32_t GetRawEndTime() const;
+    void SetRawStartTime(uint32_t raw);
+    void SetRawEndTime(uint32_t raw);
+    int GetStartTime() const;  // raw x time scale, truncated
+    int GetEndTime() const;
+    uint8_t GetEgc() const;
+    void SetEgc(uint8_t egc);
+    uint8_t GetSequence() const;
+    uint8_t GetPart() const;
+    uint8_t GetSpeedByte() const;  // direction bit and whole mph << 1
+    // Vehicle key: key high byte (24-byte records only) x 256 + sequence.
+    int GetKey() const { return KeyAt(GetIndex()); }
+
+    // Moves to the next record whose key differs and describes that
+    // vehicle; 0 at the end (the cursor then stays where it was).
+    int NextVehicle();
+    // The vehicle the current record belongs to (always described afresh).
+    int VehicleFirstAxle();
+    int VehicleLastAxle();
+    int VehicleAxleCount();
+    int VehicleStartTime();
+    int VehicleEndTime();
+    int VehicleRecordCount();
+    // Steps to the previous / next record of a vehicle of several records.
+    int PrevPart();
+    int NextPart();
+    // Number of vehicles from record 0; the cursor is restored.
+    int CountVehicles();
+    // Moves to the first record of vehicle n (0-based); 0 when n is not a
+    // vehicle of the file.
+    int SeekVehicle(int n);
+    // Average time per foot over records first..last from the whole mph of
+    // offset 15 (as CAxleFile::MsPerFoot); -1 for a bad index.
+    unsigned MsPerFoot(int first, int last) const;
+
+    // Builds the allocations from the train's .010 and saves them as
+    // base.041; writes the base.0AP marker for an articulated train.
+    int BuildFromAxles(const char* base);
+    // Turns the allocation end for end: order, times, axle indexes,
+    // sequence numbers and part numbers. The cursor index is kept.
+    int Reverse();
+
+private:
+    struct VehicleCache {
+        int key = -1;  // -1: nothing described
+        int firstAxle = 0;
+        int lastAxle = 0;
+        int startTime = 0;
+        int endTime = 0;
+        int records = 0;
+    };
+
+    uint32_t FieldAt(int i, const layout::Field& f) const;
+    bool SetFieldAtChecked(int i, const layout::Field& f, uint32_t v);
+    int KeyAt(int i) const;
+    void DescribeVehicle();
+    // Makes one vehicle of k axles from axle next on; advances next.
+    bool MakeVehicle(CAxleFile& axles, int& next, int k, uint8_t egc, uint8_t seq);
+
+    VehicleCache m_Vehicle;
+};

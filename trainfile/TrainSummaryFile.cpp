@@ -1,0 +1,65 @@
+#include "TrainSummaryFile.h"
+
+namespace sm = layout::summary;
+namespace hdr = layout::header;
+
+SummaryTime DecodeSummaryTime(uint32_t dateWord, uint32_t timeWord) {
+    SummaryTime t;
+    t.seconds = BcdToInt((timeWord >> 24) & 0xFF);
+    t.minutes = BcdToInt(timeWord & 0xFF);
+    t.hours = BcdToInt((timeWord >> 8) & 0xFF);
+    t.day = BcdToInt((dateWord >> 16) & 0xFF);
+    t.month = BcdToInt((dateWord >> 24) & 0xFF) - 1;
+    t.year = BcdToInt(dateWord & 0xFFFF);
+    return t;
+}
+
+CTrainSummaryFile::CTrainSummaryFile() {
+    SetHeaderField(hdr::kTypeGroup, sm::kTypeGroup);
+    SetHeaderField(hdr::kTypeSubcode, sm::kTypeSubcode);
+    SetHeaderField(hdr::kRecordLength, sm::kRecordSize);
+}
+
+int CTrainSummaryFile::Load(const char* name) {
+    const int ok = LoadWithExtension(name, ".034");
+    DecodeTimes();
+    return ok;
+}
+
+int CTrainSummaryFile::EnsureRecord() {
+    if (GetCount() > 0) return 0;
+    if (!Grow(1)) return 0;
+    DecodeTimes();
+    return 1;
+}
+
+std::span<uint8_t> CTrainSummaryFile::Record() { return GetCount() > 0 ? Data() : std::span<uint8_t>(); }
+
+uint32_t CTrainSummaryFile::Get(const layout::Field& f) const { return layout::Get(Data(), 0, f); }
+
+bool CTrainSummaryFile::Set(const layout::Field& f, uint32_t v) { return layout::Set(Data(), 0, f, v); }
+
+std::string CTrainSummaryFile::GetTrainId() const {
+    std::string id;
+    const auto d = Data();
+    for (size_t i = sm::kTrainIdOffset; i < sm::kTrainIdOffset + sm::kTrainIdLength && i < d.size() && d[i]; ++i)
+        id.push_back(static_cast<char>(d[i]));
+    return id;
+}
+
+void CTrainSummaryFile::SetTrainId(const std::string& id) {
+    auto d = Data();
+    if (d.size() < sm::kTrainIdOffset + sm::kTrainIdLength) return;
+    for (size_t i = 0; i < sm::kTrainIdLength; ++i)
+        d[sm::kTrainIdOffset + i] = i + 1 < sm::kTrainIdLength && i < id.size() ? static_cast<uint8_t>(id[i]) : 0;
+}
+
+void CTrainSummaryFile::DecodeTimes() {
+    m_First = DecodeSummaryTime(Get(sm::kFirstDate), Get(sm::kFirstTime));
+    m_Last = DecodeSummaryTime(Get(sm::kLastDate), Get(sm::kLastTime));
+}
+
+std::string CTrainSummaryFile::FormatFirstDate() const { return FormatBcdDate(Get(sm::kFirstDate)); }
+std::string CTrainSummaryFile::FormatFirstTime() const { return FormatBcdTime(Get(sm::kFirstTime)); }
+std::string CTrainSummaryFile::FormatLastDate() const { return FormatBcdDate(Get(sm::kLastDate)); }
+std::string CTrainSummaryFile::FormatLastTime() const { return FormatBcdTime(Get(sm::kLastTime)); }
