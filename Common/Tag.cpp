@@ -331,7 +331,7 @@ uint16_t CTag::VariableLengthAt(size_t offset) const {
     return static_cast<uint16_t>(layout::GetLE(m_Data, offset, 2));
 }
 
-int CTag::SeekVariable(int index) {
+int CTag::SeekVariable(int index, uint16_t minLength) {
     if (index < 0 || index >= GetCount() || !m_bHasData) return 0;
     int i = 0;
     size_t offset = 0;
@@ -341,7 +341,7 @@ int CTag::SeekVariable(int index) {
     }
     while (i < index) {
         const uint16_t length = VariableLengthAt(offset);
-        if (length < 2) {
+        if (length < minLength || length < 2) {
             // Stepping by this length would stay on the record for ever.
             WPrintOut(L"Cannot step past entry %d of file %ls, type 0x%03x: entry length %hu.\n", i,
                       m_szFileName.c_str(), GetTypeCode(), length);

@@ -131,8 +131,8 @@ protected:
     // length: forward from the current record when the target lies beyond
     // it, otherwise from record 0. A record that would run past the data
     // stops the walk with the past-end message; so does a record too short
-    // to hold its own length.
-    int SeekVariable(int index);
+    // to hold its own length (below minLength bytes).
+    int SeekVariable(int index, uint16_t minLength = 2);
     // Length field of the variable record at a data offset; 0 when the
     // field itself lies beyond the data.
     uint16_t VariableLengthAt(size_t offset) const;
