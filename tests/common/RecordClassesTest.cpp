@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace fixture;
 using commontest::CaptureOutput;
 namespace hdr = layout::header;
@@ -405,14 +407,19 @@ TEST(SmallTypes, SixteenBitTimesScaleValuesAndInputStates) {
 TEST(TypedOpen, ANameWithItsExtensionOpensThatFile) {
     TempDir d;
     TrainFileBuilder().Format(0x0000).Type(2, 4).Add(Record(14)).Write(d.File("T.024"));
+    // Found files are opened by their bare names, in the train's directory.
+    const std::string here = std::filesystem::current_path().string();
+    std::filesystem::current_path(d.Path());
     CTag found(L"T.024", L"");
-    ::chdir(d.Path().c_str());
-    ASSERT_EQ(found.OpenAndIdentify(), 1);
+    const int identified = found.OpenAndIdentify();
     CTag024 typed;
-    EXPECT_EQ(typed.OpenAs(found.GetFileName().c_str()), 1);
+    const int opened = typed.OpenAs(found.GetFileName().c_str());
+    std::filesystem::current_path(here);
+    EXPECT_EQ(identified, 1);
+    EXPECT_EQ(opened, 1);
     EXPECT_EQ(typed.GetFileName(), L"T.024");
+    EXPECT_EQ(typed.GetCount(), 1);
     EXPECT_EQ(typed.GetType(), UnknownTagType());  // the typed object is not identified
-    ::chdir("/");
 }
 
 TEST(Digitizer, BlocksWithoutSamplesAreSkippedAndBackwardTimesRepaired) {
