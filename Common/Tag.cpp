@@ -213,6 +213,22 @@ int CTag::Prev() {
     return Seek(m_nCurrent - 1);
 }
 
+void CTag::SetData(std::vector<uint8_t> data) {
+    m_Data = std::move(data);
+    m_bHasData = true;
+    SelectEntry(0, 0);
+}
+
+int CTag::AppendEntry(std::span<const uint8_t> record) {
+    if (GetEntryLength() != 0 || GetCount() >= 0xFFFF) return 0;
+    m_Data.insert(m_Data.end(), record.begin(), record.end());
+    m_bHasData = true;
+    SetHeaderField(hdr::kRecordCount, static_cast<uint32_t>(GetCount() + 1));
+    m_nFileSize = static_cast<uint32_t>(m_Data.size() + hdr::kSize);
+    SetHeaderField(hdr::kFileLength, m_nFileSize);
+    return 1;
+}
+
 int CTag::Grow(unsigned n) {
     const size_t len = GetEntryLength();
     if (len == 0) {

@@ -75,6 +75,13 @@ public:
     int Next();
     int Prev();
 
+    // Replaces the whole data area (the header is left as it is; callers set
+    // its count); the cursor goes to the first entry.
+    void SetData(std::vector<uint8_t> data);
+    // Appends one variable-length record (entry length 0 only): the count
+    // grows by one and the file length follows. The cursor does not move.
+    int AppendEntry(std::span<const uint8_t> record);
+
     // Edits of a fixed-length data area.
     int Grow(unsigned n);
     int Insert(int index, std::span<const uint8_t> entry);

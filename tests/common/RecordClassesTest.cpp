@@ -165,13 +165,24 @@ TEST(ConsistSave, ExtensionsAndCopies) {
     // A consist made from scratch carries the library's format word, which
     // the type table does not accept for consist files.
     CTag035 fresh;
+    const Record one = ConsistEntry(7, {});
+    const Record two = ConsistEntry(8, {RailcarTagText("QQ", 5)});
+    ASSERT_EQ(fresh.AppendEntry(one.Bytes()), 1);
+    ASSERT_EQ(fresh.AppendEntry(two.Bytes()), 1);
+    EXPECT_EQ(fresh.GetCount(), 2);
+    EXPECT_EQ(fresh.GetHeaderField(hdr::kFileLength), 64u + 80u);
+    ASSERT_EQ(fresh.Seek(1), 1);
+    EXPECT_EQ(fresh.GetTag(0).Owner(), "QQ");
     EXPECT_EQ(fresh.GetEntryLength(), 0);
     EXPECT_EQ(fresh.GetHeaderField(hdr::kTypeGroup), 3u);
     EXPECT_EQ(fresh.GetHeaderField(hdr::kTypeSubcode), 5u);
     EXPECT_EQ(fresh.GetTimeScale(), 1.0f);
-    ASSERT_EQ(fresh.SaveAs(W(d.File("NEW")).c_str(), kSetLength, 1), 1);
+    ASSERT_EQ(fresh.SaveAs(W(d.File("NEW")).c_str(), kSetLength, 0), 1);
     CTag check(W(d.File("NEW.035")).c_str());
     EXPECT_EQ(check.OpenAndIdentify(), 0);
+    EXPECT_EQ(check.GetCount(), 2);
+    CTag012 fixed;
+    EXPECT_EQ(fixed.AppendEntry(one.Bytes()), 0);
 }
 
 // ---------------------------------------------------------------------------
