@@ -2,14 +2,13 @@
 #include "ConsistLayout.h"
 #include "RecordClasses.h"
 #include "SummaryLayout.h"
-#include "SummaryLineFields.h"
 #include "TrainFile.h"
 
 #include <iterator>
 
 namespace hdr = layout::header;
 namespace sm = layout::summary;
-namespace sl = layout::summaryline;
+namespace sl = layout::summary;
 namespace cl = layout::carlist;
 
 namespace {
@@ -58,8 +57,8 @@ std::string CTag034::FormatSummaryLine() const {
     if (rec.empty()) return std::string();
     const std::string id = FieldText(rec, sm::kTrainIdOffset, sm::kTrainIdLength);
     const std::string text30 = FieldText(rec, sl::kText30Offset, sl::kText30Length);
-    int words[std::size(sl::kWords)];
-    for (size_t i = 0; i < std::size(sl::kWords); ++i) words[i] = static_cast<int>(layout::Get(rec, 0, sl::kWords[i]));
+    int words[std::size(sl::kLineWords)];
+    for (size_t i = 0; i < std::size(sl::kLineWords); ++i) words[i] = static_cast<int>(layout::Get(rec, 0, sl::kLineWords[i]));
     char line[512];
     std::snprintf(line, sizeof line,
                   "%s %s %s %s %s %-4s %08d %c %d %d %d %d %d %d %d %d %d %d %d %d %d\r\n",
