@@ -1,6 +1,6 @@
 #include "ReservedAreas.h"
 
-#include "RecordObjects.h"
+#include "RecordClasses.h"
 #include "ReservedLayout.h"
 #include "WideText.h"
 
@@ -13,6 +13,23 @@ namespace rz = layout::reserved;
 namespace cs = layout::consist;
 
 namespace {
+
+// The object a routine works on: the identified file itself, or a second
+// object of the type's record class opened on the same file.
+enum class RecordObject { Identified, Class01A, Class024, Class034, Class035, Class041, Class060 };
+
+std::unique_ptr<CTag> MakeRecordObject(RecordObject object) {
+    switch (object) {
+    case RecordObject::Class01A: return std::make_unique<CTag01A>();
+    case RecordObject::Class024: return std::make_unique<CTag024>();
+    case RecordObject::Class034: return std::make_unique<CTag034>();
+    case RecordObject::Class035: return std::make_unique<CTag035>();
+    case RecordObject::Class041: return std::make_unique<CTag041>();
+    case RecordObject::Class060: return std::make_unique<CTag060>();
+    case RecordObject::Identified: break;
+    }
+    return nullptr;
+}
 
 // How a routine counts what it zeroed for the report line.
 enum class Counting {
@@ -179,7 +196,7 @@ void CleanReservedAreas(CTag& file, const std::wstring& shownName) {
     CTag* object = &file;
     if (r.object != RecordObject::Identified) {
         typed = MakeRecordObject(r.object);
-        if (!typed->OpenAs(file.GetFileName().c_str(), RecordObjectExtension(r.object))) return;
+        if (!typed || !typed->OpenAs(file.GetFileName().c_str())) return;
         object = typed.get();
     }
 

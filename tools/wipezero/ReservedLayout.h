@@ -1,17 +1,20 @@
 // Reserved areas of the train file types: the header and record bytes that
 // carry no meaning and that Wipezero sets to zero. Positions are taken from
 // the record layouts wherever a layout table names them; the record types
-// that have no layout table of their own (0x017, 0x018, 0x01A, 0x020, 0x021,
-// 0x024, 0x031, 0x043, 0x071) and the reserved bytes that the IO, tag read and
-// train summary layouts leave unnamed are described here, and only here.
+// that have no layout table of their own (0x017, 0x020, 0x021, 0x031, 0x043,
+// 0x071) and the reserved bytes that the IO, HBD, tag read and train summary
+// layouts leave unnamed are described here, and only here.
 #pragma once
 
 #include "AllocLayout.h"
 #include "AxleLayout.h"
 #include "CarListLayout.h"
 #include "ConsistLayout.h"
+#include "DetectorLayout.h"
+#include "Event024Layout.h"
 #include "FieldLayout.h"
 #include "HeaderLayout.h"
+#include "InputStateLayout.h"
 #include "WheelLayout.h"
 
 #include <cstddef>
@@ -49,13 +52,13 @@ constexpr Range k071Header[] = {{35, header::kTypeAreaEnd}};
 // Type 0x017: bytes 6 and 7 of each record.
 constexpr Range k017Record[] = {{6, 8}};
 
-// Type 0x018 (HBD readings): header bytes 50 to 59; the u16 at record offset 2.
+// Hot bearing detector file (.018): header bytes 50 to 59; the unused word
+// at record offset 2.
 constexpr Range k018Header[] = {{50, header::kTypeAreaEnd}};
-constexpr Field k018Reserved{2, 2, "reserved word"};
-constexpr Range k018Record[] = {{k018Reserved.offset, uint16_t(k018Reserved.End())}};
+constexpr Range k018Record[] = {{detector::kUnused2.offset, uint16_t(detector::kUnused2.End())}};
 
-// Type 0x01A (26-byte records): bytes 23 to 25.
-constexpr Range k01ARecord[] = {{23, 26}};
+// Input state file (.01A): the reserved bytes at the end of each record.
+constexpr Range k01ARecord[] = {{inputstate::kReservedBegin, inputstate::kReservedEnd}};
 
 // Type 0x020: a 16-byte text field at offset 3.
 constexpr Range k020Text[] = {{3, 19}};
@@ -63,8 +66,8 @@ constexpr Range k020Text[] = {{3, 19}};
 // Type 0x021: a 50-byte text field at offset 8.
 constexpr Range k021Text[] = {{8, 58}};
 
-// Type 0x024 (14-byte records): bytes 8 to 13.
-constexpr Range k024Record[] = {{8, 14}};
+// Event file (.024): the reserved bytes at the end of each record.
+constexpr Range k024Record[] = {{event024::kReservedBegin, event024::kReservedEnd}};
 
 // Type 0x031: 22-byte text fields at offsets 8 and 32; the u16 at 54 and byte 63.
 constexpr Range k031Text[] = {{8, 30}, {32, 54}};
