@@ -31,6 +31,10 @@ const char* const kDescriptions[kHighestOperation + 1] = {
 // Shown in the row of an operation this build does not carry yet.
 const char* const kNotAvailable = "not available in this build";
 
+// Result of the operations that rewrite a file: "OK." only when the file
+// was written, so a row never reports success for work that was not done.
+const char* Outcome(bool written) { return written ? "OK." : "Failed."; }
+
 void PrintRowStart(FILE* out, unsigned row, unsigned op, const char* description) {
     std::fprintf(out, "%2u %3u ", row, op);
     std::fprintf(out, "%-30s ", description);
@@ -40,6 +44,28 @@ void PrintRowStart(FILE* out, unsigned row, unsigned op, const char* description
 unsigned RunOperation(const TrimwellSettings& s, unsigned row, unsigned op, FILE* out) {
     PrintRowStart(out, row, op, OperationDescription(op));
     switch (op) {
+    case 1: {
+        const double error = CalcTransducerError(s.baseName);
+        std::fprintf(out, "Error=%05.2f ", error);
+        if (s.writeAbSpacing)
+            WriteABSpacing(s.baseName, error, out);
+        else
+            std::fputs("(AB not changed)", out);
+        break;
+    }
+    case 2:
+        std::fputs(Outcome(RecalcAxleSpeeds(s.baseName)), out);
+        break;
+    case 3:
+    case 4:
+        std::fputs(Outcome(SmoothSpeeds(s.baseName, op == 3 ? 0 : 1)), out);
+        break;
+    case 5:
+        std::fputs(Outcome(NormalizeTruckSpacing(s.baseName)), out);
+        break;
+    case 18:
+        HalveSpeeds(s.baseName);
+        break;
     case 13:
         if (s.train1.empty() || s.train2.empty()) {
             std::fputs("Missing one or both source files (\"/T1=\" or \"/T2=\").\n", out);

@@ -41,5 +41,25 @@ void RunTrimwell(const TrimwellSettings& s, FILE* out);
 // Description printed in a row for an operation number ("" for none).
 const char* OperationDescription(unsigned op);
 
+// AB spacing and axle speed regeneration (AbSpacing.cpp).
+// OP1: relative AB spacing error measured on the trucks of railcars and
+// locomotives; positive when the stored spacing is too small, 0.0 when
+// nothing could be measured.
+double CalcTransducerError(const std::string& base);
+// Rewrites the .012 AB spacing corrected by the error; prints
+// "(AB %02u => %02u)". False when the .012 could not be loaded or saved.
+bool WriteABSpacing(const std::string& base, double error, FILE* out = stdout);
+// OP2: recomputes every .010 axle speed from the .012 wheel events.
+bool RecalcAxleSpeeds(const std::string& base);
+
+// Speed smoothing, truck-spacing normalisation, speed halving (Speeds.cpp).
+// OP3 (direction 0, front to rear) and OP4 (direction 1, rear to front).
+bool SmoothSpeeds(const std::string& base, int direction);
+// OP5: speeds that give every vehicle's trucks their nominal axle spacing.
+bool NormalizeTruckSpacing(const std::string& base);
+// OP18: doubles the .012 and tag read timestamps; returns the last tag
+// file's doubling result (0).
+int HalveSpeeds(const std::string& base);
+
 // Whole program: returns the exit status.
 int TrimwellMain(int argc, const char* const* argv);

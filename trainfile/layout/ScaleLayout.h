@@ -25,4 +25,9 @@ constexpr Field kEntryFields[] = {kTime, kValue4, kValue8, kValue12, kValue16, k
 // Sub-record type of a scale entry attached to a consist entry.
 constexpr uint16_t kSubRecordType = 0x0055;
 
+// The entry size under the name the record classes use, and the size of the
+// consist sub-record that carries one entry (sub-record header and entry).
+constexpr size_t kRecordSize = kEntrySize;
+constexpr size_t kSubRecordSize = 4 + kEntrySize;
+
 }  // namespace layout::scale

@@ -25,4 +25,16 @@ constexpr Field kLastTime{106, 4, "last timestamp, packed time"};
 constexpr Field kRecordFields[] = {kFirstDate, kFirstTime, kLastWheelB, kCountB,  kCountA,
                                    kFlaggedB,  kFlaggedA,  kLastDate,   kLastTime};
 
+// Fields other producers fill that only the current library's summary line
+// prints.
+constexpr size_t kText30Offset = 30;  // text printed left-aligned in four places
+constexpr size_t kText30Length = 10;  // up to offset 40
+constexpr Field kNumber36{36, 4, "number printed with eight digits"};
+constexpr Field kSigned86{86, 2, "signed value at 86"};
+// The unsigned 16-bit values the summary line prints after the one at 86, in
+// order (the last four are the wheel-event counts above).
+constexpr Field kLineWords[] = {{42, 2, "word 42"}, {44, 2, "word 44"}, {46, 2, "word 46"}, {48, 2, "word 48"},
+                                {50, 2, "word 50"}, {80, 2, "word 80"}, {82, 2, "word 82"}, {84, 2, "word 84"},
+                                kCountB,            kCountA,            kFlaggedB,          kFlaggedA};
+
 }  // namespace layout::summary

@@ -1,0 +1,184 @@
+// Speed smoothing (OP3/OP4), truck-spacing normalisation (OP5) and speed
+// halving (OP18).
+#include "Trimwell.h"
+
+#include "AllocFile.h"
+#include "AxleFile.h"
+#include "TagFile.h"
+#include "WheelFile.h"
+
+#include <new>
+
+namespace {
+
+// Axles on each side of a smoothed axle that enter its mean.
+constexpr int kSmoothWindow = 20;
+
+// Adds up to kSmoothWindow speeds from the record under the cursor onwards,
+// stepping forward after each one; stops early when a step fails at the end
+// of the file. The cursor ends on the record after the last one added (or
+// on the last record).
+void AddWindow(CAxleFile& axles, double& sum, int& m) {
+    for (int added = 1;; ++added) {
+        sum += axles.GetSpeed();
+        ++m;
+        const bool stepped = axles.Next() != 0;
+        if (added == kSmoothWindow || !stepped) return;
+    }
+}
+
+}  // namespace
+
+bool SmoothSpeeds(const std::string& base, int direction) {
+    CAxleFile axles;
+    if (!axles.Load(base.c_str()) || axles.GetCount() <= 0) return false;
+    if (direction == 1) axles.Reverse();
+
+    const int n = axles.GetCount();
+    std::vector<float> speeds;
+    try {
+        speeds.resize(static_cast<size_t>(n));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    for (int j = 0; j < n; ++j) {
+        axles.Seek(j);
+        speeds[j] = axles.GetSpeed();
+    }
+
+    // Axle k gets the mean of the 20 axles before it and up to 20 after it,
+    // its own speed left out. All speeds are read from the file, which stays
+    // unchanged until every mean is known.
+    for (int i = 0; i < n; ++i) {
+        axles.Seek(i);
+        double sum = 0.0;
+        int m = 0;
+        AddWindow(axles, sum, m);
+        const int k = axles.GetIndex();
+        if (!axles.Next()) break;  // no axle after k: the walk is over
+        AddWindow(axles, sum, m);
+        if (m > 0) speeds[k] = static_cast<float>(sum / m);
+    }
+
+    for (int j = 0; j < n; ++j) {
+        axles.Seek(j);
+        axles.SetSpeed(speeds[j]);
+    }
+    speeds.clear();
+    speeds.shrink_to_fit();
+    if (direction == 1) axles.Reverse();
+    return axles.Save() != 0;
+}
+
+namespace {
+
+// Nominal truck axle spacing in miles: 7 ft for a locomotive, the
+// single-precision 5.6 ft for every other vehicle.
+constexpr double kLocoTruckMiles = 0.0013257575757575758;
+constexpr double kOtherTruckMiles = 0.001060606042544047;
+constexpr double kHoursPerMs = layout::wheel::kMsToHours;
+constexpr unsigned kEgcLocomotive = layout::alloc::kEgcLocomotive;
+
+// Gives one vehicle's truck axles the speeds that make each truck measure
+// its nominal spacing in the reference times, and interpolates the axles in
+// between by time. Axles whose speed cannot be computed (two axles at the
+// same instant, first and last axle at the same time) are left at 0 for the
+// fill pass.
+void NormalizeVehicle(CAxleFile& ref, CAxleFile& work, int f, int l, unsigned egc) {
+    ref.Seek(f);
+    const int gap1 = ref.GapToNext();
+    const int tf = ref.GetTimeAt(f);
+    ref.Seek(l);
+    const int gap2 = ref.GapToPrev();
+    const int tl = ref.GetTimeAt(l);
+
+    const double d = egc == kEgcLocomotive ? kLocoTruckMiles : kOtherTruckMiles;
+    const bool firstOk = gap1 > 0;
+    const bool lastOk = gap2 > 0;
+    const double vf = firstOk ? d / (gap1 * kHoursPerMs) : 0.0;
+    const double vl = lastOk ? d / (gap2 * kHoursPerMs) : 0.0;
+    if (firstOk && work.Seek(f)) work.SetSpeed(static_cast<float>(vf));
+    if (lastOk && work.Seek(l)) work.SetSpeed(static_cast<float>(vl));
+    if (!firstOk || !lastOk || tl == tf) return;
+
+    const double slope = (vl - vf) / (static_cast<double>(tl) - tf);
+    for (int a = f + 1; a < l; ++a) {
+        const double v = (static_cast<double>(ref.GetTimeAt(a)) - tf) * slope + vf;
+        if (v > 0.0 && work.Seek(a)) work.SetSpeed(static_cast<float>(v));
+    }
+}
+
+// Gives every axle still at 0 the speed of its nearer neighbour (by time),
+// or the last non-zero speed met when that neighbour has none.
+void FillFromNeighbours(CAxleFile& work) {
+    const int n = work.GetCount();
+    float last = 0.0f;
+    for (int i = 0; i < n; ++i) {
+        work.Seek(i);
+        const float own = work.GetSpeed();
+        if (own != 0.0f) {
+            last = own;
+            continue;
+        }
+        const int gn = work.GapToNext();
+        work.Seek(i);
+        const int gp = work.GapToPrev();
+        int from;
+        if (gn == 0)
+            from = i - 1;
+        else if (gp == 0)
+            from = i + 1;
+        else if (gp < gn)
+            from = i - 1;
+        else
+            from = i + 1;
+        float v = 0.0f;
+        if (work.Seek(from)) v = work.GetSpeed();
+        work.Seek(i);
+        work.SetSpeed(v != 0.0f ? v : last);
+    }
+}
+
+}  // namespace
+
+bool NormalizeTruckSpacing(const std::string& base) {
+    CAllocFile alloc;
+    CAxleFile ref, work;
+    if (!alloc.Load(base.c_str()) || alloc.GetCount() <= 0) return false;
+    if (!ref.Load(base.c_str()) || ref.GetCount() <= 0) return false;
+    if (!work.Load(base.c_str()) || work.GetCount() <= 0) return false;
+
+    for (int i = 0; i < work.GetCount(); ++i) {
+        work.Seek(i);
+        work.SetSpeed(0.0f);
+    }
+    alloc.Seek(0);
+    do {
+        const int count = alloc.VehicleAxleCount();
+        if (count % 2 != 0 || count == 2) continue;
+        const int f = alloc.VehicleFirstAxle();
+        const int l = alloc.VehicleLastAxle();
+        // A vehicle whose axles are not all in the .010 is left to the fill.
+        if (f < 0 || l <= f || !ref.IsValid(l)) continue;
+        NormalizeVehicle(ref, work, f, l, alloc.GetEgc());
+    } while (alloc.NextVehicle());
+    FillFromNeighbours(work);
+    return work.Save() != 0;
+}
+
+int HalveSpeeds(const std::string& base) {
+    CWheelFile wheel;
+    if (wheel.Load(base.c_str())) {
+        wheel.DoubleTimes();
+        wheel.Save();
+    }
+    int result = 0;
+    // Every tag reader's file; there is no .066 among them.
+    for (const char* ext : {".060", ".061", ".062", ".063", ".064", ".065", ".067"}) {
+        CTagFile tags;
+        if (!tags.LoadTyped(base.c_str(), ext)) continue;
+        result = tags.DoubleTimes();
+        tags.Save();
+    }
+    return result;
+}

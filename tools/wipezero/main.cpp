@@ -1,0 +1,3 @@
+#include "Wipezero.h"
+
+int main(int argc, char** argv) { return WipezeroMain(argc, argv); }
