@@ -10,7 +10,10 @@ bin="$PWD/build/bin"
 work=$(mktemp -d /tmp/traindemo_XXXXXX)
 cp samples/* "$work/"
 cd "$work"
-echo "== Trimwell 00008901 /OP1 /OP2 /OP3   (in $work)"
 set +e
+echo "== edgemill 00008901   (in $work)"
+"$bin/edgemill" 00008901
+echo "(exit status $?)"
+echo "== Trimwell 00008901 /OP1 /OP2 /OP3   (in $work)"
 "$bin/Trimwell" 00008901 /OP1 /OP2 /OP3
 echo "(exit status $?)"

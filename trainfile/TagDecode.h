@@ -91,9 +91,12 @@ std::optional<DecodedTag> MakeAlphanumericTag(uint32_t egc, std::string_view own
 
 // The 20-character tag text of a decoded image: EGC, tag type, owner letters,
 // car number (numeric layouts, from the number field) or identifier
-// (alphanumeric layouts, from the text), and the equipment-specific fields
-// of its layout. No result when the code has no layout or a field holds a
-// value its bits cannot carry; bits no field reads are written as zero.
+// (alphanumeric layouts, from the eight characters of the text; the leading
+// one may also be one of the characters past 'Z' that identifiers of 37^8 and
+// above decode to), and the equipment-specific fields of its layout. No
+// result when the code has no layout or a field holds a value its bits
+// cannot carry (two fields fed by one bit must agree); bits no field reads
+// are written as zero, so decoding the text gives the image back.
 std::optional<std::string> EncodeTag(const DecodedTag& tag);
 std::optional<std::string> EncodeTag(const CDecodedTag& tag);
 

@@ -264,43 +264,37 @@ TEST(TagEncode, RoundTripsEveryLayout) {
 }
 
 TEST(TagEncode, RefusesValuesTheBitsCannotCarry) {
-    auto rc = *MakeDecodedTag(19, "TTX", 1);
-    auto bad = rc;
-    bad.Set(aei::kRailcar44, 8);  // three bits
-    EXPECT_FALSE(EncodeTag(bad));
-    bad = rc;
-    bad.Set(aei::kRailcar40, 0);  // decodes as bits + 1
-    EXPECT_FALSE(EncodeTag(bad));
-    bad = rc;
-    bad.Set(aei::kRailcar40, 33);
-    EXPECT_FALSE(EncodeTag(bad));
-    bad = rc;
-    bad.Set(aei::kRailcar36, 1u << 12);
-    EXPECT_FALSE(EncodeTag(bad));
-    bad = rc;
-    bad.Set(aei::kCarNumber, 1u << 20);
-    EXPECT_FALSE(EncodeTag(bad));
-
-    auto loco = *MakeDecodedTag(5, "UP", 1);
-    bad = loco;
-    bad.Set(aei::kLoco49, 0x01);  // only character 13 shifted left by 2
-    EXPECT_FALSE(EncodeTag(bad));
-    bad = loco;
-    bad.Set(aei::kLoco50, 0x20);
-    EXPECT_FALSE(EncodeTag(bad));
-    bad = loco;
-    bad.Set(aei::kLoco52, 0x02);  // bit 100 set but field 70 says 0
-    EXPECT_FALSE(EncodeTag(bad));
-    bad.Set(aei::kLoco70, 1);
-    EXPECT_TRUE(EncodeTag(bad));
+    const DecodedTag rc = *MakeDecodedTag(19, "TTX", 1);
+    const DecodedTag loco = *MakeDecodedTag(5, "UP", 1);
+    struct Bad {
+        const DecodedTag& base;
+        layout::Field field;
+        uint32_t value;
+    };
+    const Bad bad[] = {
+        {rc, aei::kRailcar44, 8},            // three bits
+        {rc, aei::kRailcar40, 0},            // decodes as bits + 1
+        {rc, aei::kRailcar40, 33},
+        {rc, aei::kRailcar36, 1u << 12},
+        {rc, aei::kCarNumber, 1u << 20},
+        {loco, aei::kLoco49, 0x01},          // only character 13 shifted left by 2
+        {loco, aei::kLoco50, 0x20},
+        {loco, aei::kLoco52, 0x02},          // bit 100 set but field 70 says 0
+    };
+    for (const Bad& b : bad) {
+        DecodedTag t = b.base;
+        t.Set(b.field, b.value);
+        EXPECT_FALSE(EncodeTag(t)) << b.field.name << " " << b.value;
+    }
+    DecodedTag agree = loco;
+    agree.Set(aei::kLoco52, 0x02);
+    agree.Set(aei::kLoco70, 1);
+    EXPECT_TRUE(EncodeTag(agree));
 
     EXPECT_FALSE(MakeDecodedTag(7, "A", 1));
-    EXPECT_FALSE(MakeDecodedTag(17, "A", 1));          // alphanumeric needs an identifier
-    EXPECT_FALSE(MakeDecodedTag(19, "ttx", 1));
-    EXPECT_FALSE(MakeDecodedTag(19, "", 1));
-    EXPECT_FALSE(MakeDecodedTag(19, "ABCDE", 1));
-    EXPECT_FALSE(MakeDecodedTag(19, "[QEB", 1));       // beyond 19 bits
-    EXPECT_TRUE(MakeDecodedTag(19, "[QEA", 1));        // the largest owner code
+    EXPECT_FALSE(MakeDecodedTag(17, "A", 1));  // alphanumeric needs an identifier
+    for (const char* owner : {"ttx", "", "ABCDE", "[QEB"}) EXPECT_FALSE(MakeDecodedTag(19, owner, 1)) << owner;
+    EXPECT_TRUE(MakeDecodedTag(19, "[QEA", 1));  // the largest 19-bit owner code
     EXPECT_FALSE(MakeDecodedTag(19, "A", 1, 0));
     EXPECT_FALSE(MakeDecodedTag(19, "A", 1, 5));
     EXPECT_FALSE(MakeAlphanumericTag(17, "A", "abc"));

@@ -4,6 +4,9 @@
 #pragma once
 
 #include "ConsistLayout.h"
+#include "DigitizerLayout.h"
+#include "IoLayout.h"
+#include "TagLayout.h"
 #include "TrainFileBuilder.h"
 
 #include <array>
@@ -72,6 +75,60 @@ inline Record ConsistEntry(uint16_t vehicle, uint8_t egc, uint8_t status, const 
         r.Text(base + cs::kTagTextOffset, tags[k].text);
     }
     return r;
+}
+
+// A .060 record: raw time, lead character and 20-character text (the text is
+// terminated right after), antenna digit, read count and speed.
+inline Record TagReadRecord(uint32_t time, const std::string& text, char antenna = '1', uint8_t reads = 3,
+                            unsigned eighths = 0, unsigned dir = 0, char lead = 'N') {
+    namespace tr = layout::tagread;
+    Record r(tr::kRecordSize);
+    r.Set(tr::kTime, time);
+    r.Set(tr::kLead, uint8_t(lead));
+    r.Text(tr::kTextOffset, text);
+    r.Set(tr::kAntenna, uint8_t(antenna));
+    const char hex[] = "0123456789ABCDEF";
+    r.Set(tr::kReadCountHigh, uint8_t(hex[reads >> 4]));
+    r.Set(tr::kReadCountLow, uint8_t(hex[reads & 15]));
+    r.Set(tr::kSpeedWhole, ((eighths / 8) << 1) | (dir & 1));
+    r.Set(tr::kSpeedEighths, eighths & 7);
+    return r;
+}
+
+// A .007 record.
+inline Record IoRecord(uint32_t time, uint16_t inputs, uint16_t flags = layout::io::kDetectorEventFlag) {
+    Record r(layout::io::kRecordSize);
+    r.Set(layout::io::kTime, time);
+    r.Set(layout::io::kInputs, inputs);
+    r.Set(layout::io::kFlags, flags);
+    return r;
+}
+
+// A .01D sample block; the length field covers header and samples unless
+// lengthOverride says otherwise.
+struct Sample {
+    uint8_t c0, c1;
+};
+inline Record DigitizerBlock(uint32_t start, uint32_t end, const std::vector<Sample>& samples, uint8_t conversion = 5,
+                             uint8_t byte13 = 0, int lengthOverride = -1) {
+    namespace dg = layout::digitizer;
+    Record r(dg::kBlockHeaderSize + dg::kSampleSize * samples.size());
+    r.Set(dg::kBlockLength, lengthOverride >= 0 ? uint32_t(lengthOverride) : uint32_t(r.Size()));
+    r.Set(dg::kStartTime, start);
+    r.Set(dg::kEndTime, end);
+    r.Set(dg::kConversion, conversion);
+    r.Set(dg::kByte13, byte13);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        r.U8(dg::kBlockHeaderSize + 2 * i, samples[i].c0);
+        r.U8(dg::kBlockHeaderSize + 2 * i + 1, samples[i].c1);
+    }
+    return r;
+}
+
+inline TrainFileBuilder DigitizerFileBuilder() {
+    TrainFileBuilder b;
+    b.Type(layout::digitizer::kTypeGroup, layout::digitizer::kTypeSubcode).RecordLength(0);
+    return b;
 }
 
 }  // namespace fixture
