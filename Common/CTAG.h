@@ -9,3 +9,4 @@
 #include "TagTypes.h"
 #include "ToolFrame.h"
 #include "WideText.h"
+#include "RecordClasses.h"

@@ -67,7 +67,7 @@ int AppendLogText(const char* fileName, bool stamped, const char* format, va_lis
 
 }  // namespace
 
-int MakeTrainFileName(std::wstring& dest, std::wstring_view base, const wchar_t* extension) {
+std::wstring ComposeTrainFileName(std::wstring_view base, const wchar_t* extension) {
     const bool baseHasDot = base.find(L'.') != std::wstring_view::npos;
     std::wstring_view ext = (baseHasDot || !extension) ? std::wstring_view() : std::wstring_view(extension);
     const bool separator = !ext.empty() && ext.front() != L'.';
@@ -76,6 +76,11 @@ int MakeTrainFileName(std::wstring& dest, std::wstring_view base, const wchar_t*
     name.append(base);
     if (separator) name.push_back(L'.');
     name.append(ext);
+    return name;
+}
+
+int MakeTrainFileName(std::wstring& dest, std::wstring_view base, const wchar_t* extension) {
+    std::wstring name = ComposeTrainFileName(base, extension);
     if (name.size() > kMaxNameChars) {
         name.resize(kMaxNameChars);
         dest = std::move(name);

@@ -21,6 +21,8 @@ constexpr size_t kMaxNameChars = kPathChars - 1;
 // Returns 1, or 0 when the name would need 260 characters or more: dest then
 // holds its first 259 characters.
 int MakeTrainFileName(std::wstring& dest, std::wstring_view base, const wchar_t* extension);
+// The same name without the length limit.
+std::wstring ComposeTrainFileName(std::wstring_view base, const wchar_t* extension);
 
 // Reads a whole existing file into buffer, followed by extra zero bytes;
 // bytesRead receives the file's size. Returns 1, or 0 (buffer empty,

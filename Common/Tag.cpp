@@ -77,6 +77,8 @@ int CTag::Open() {
     if (!ReadWholeFile(m_szFileName, bytes, bytesRead, 0)) {
         // Missing, unreadable or of zero length.
         m_nFileSize = 0;
+        SelectEntry(0, 0);
+        OnOpened();
         return 0;
     }
     m_nFileSize = bytesRead;
@@ -95,6 +97,7 @@ int CTag::Open() {
         SetHeaderField(hdr::kRecordCount, 0);
     }
     SelectEntry(0, 0);
+    OnOpened();
     return m_nFileSize >= hdr::kSize ? 1 : 0;
 }
 
@@ -308,16 +311,55 @@ std::span<const uint8_t> CTag::GetEntry(int index) const {
     return std::span<const uint8_t>(m_Data).subspan(at, std::min(len, m_Data.size() - at));
 }
 
-uint32_t CTag::RawTimeAt(size_t offset) const {
+uint32_t CTag::GetFieldAtOffset(size_t offset, const layout::Field& f) const {
     if (offset >= m_Data.size()) return 0;
     const size_t n = std::min(EntrySizeAt(offset), m_Data.size() - offset);
-    return layout::Get(std::span<const uint8_t>(m_Data).subspan(offset, n), 0, kRawTime32);
+    return layout::Get(std::span<const uint8_t>(m_Data).subspan(offset, n), 0, f);
 }
 
-void CTag::SetRawTimeAt(size_t offset, uint32_t raw) {
-    if (offset >= m_Data.size()) return;
+bool CTag::SetFieldAtOffset(size_t offset, const layout::Field& f, uint32_t v) {
+    if (offset >= m_Data.size()) return false;
     const size_t n = std::min(EntrySizeAt(offset), m_Data.size() - offset);
-    layout::Set(std::span<uint8_t>(m_Data).subspan(offset, n), 0, kRawTime32, raw);
+    return layout::Set(std::span<uint8_t>(m_Data).subspan(offset, n), 0, f, v);
+}
+
+uint32_t CTag::RawTimeAt(size_t offset) const { return GetFieldAtOffset(offset, kRawTime32); }
+
+void CTag::SetRawTimeAt(size_t offset, uint32_t raw) { SetFieldAtOffset(offset, kRawTime32, raw); }
+
+uint16_t CTag::VariableLengthAt(size_t offset) const {
+    return static_cast<uint16_t>(layout::GetLE(m_Data, offset, 2));
+}
+
+int CTag::SeekVariable(int index) {
+    if (index < 0 || index >= GetCount() || !m_bHasData) return 0;
+    int i = 0;
+    size_t offset = 0;
+    if (m_nCurrent < index && m_nCurrent >= 0) {
+        i = m_nCurrent;
+        offset = m_nCurrentOffset;
+    }
+    while (i < index) {
+        const uint16_t length = VariableLengthAt(offset);
+        if (length < 2) {
+            // Stepping by this length would stay on the record for ever.
+            WPrintOut(L"Cannot step past entry %d of file %ls, type 0x%03x: entry length %hu.\n", i,
+                      m_szFileName.c_str(), GetTypeCode(), length);
+            return 0;
+        }
+        const size_t next = offset + length;
+        const bool lengthReadable = next + 2 <= m_Data.size();
+        const uint16_t nextLength = lengthReadable ? VariableLengthAt(next) : 0;
+        const uint64_t end = static_cast<uint64_t>(next) + (lengthReadable ? nextLength : 2);
+        if (end > m_Data.size()) {
+            PrintPastEnd(i + 1, end + hdr::kSize, nextLength);
+            return 0;
+        }
+        offset = next;
+        ++i;
+    }
+    SelectEntry(i, offset);
+    return 1;
 }
 
 int64_t CTag::RawToMs(uint32_t raw) const {

@@ -49,6 +49,10 @@ public:
     // Loads the named file; 1 when at least a whole header was read.
     int Open();
     int OpenAs(const wchar_t* base, const wchar_t* extension);
+    // OpenAs with the class's own extension (a base that already carries an
+    // extension opens that very file).
+    int OpenAs(const wchar_t* base) { return OpenAs(base, m_szDefaultExtension); }
+    const wchar_t* GetDefaultExtension() const { return m_szDefaultExtension; }
     int OpenAndIdentify();
     // Finds the type table row for the header words and the extension.
     int Identify();
@@ -120,6 +124,21 @@ protected:
     // Called whenever the cursor lands on an entry, so that classes with
     // decoded members refresh them.
     virtual void OnEntrySelected() {}
+    // Called at the end of every Open, so that classes with members derived
+    // from the whole file compute them.
+    virtual void OnOpened() {}
+    // Cursor walk through variable-length records, each led by its own u16
+    // length: forward from the current record when the target lies beyond
+    // it, otherwise from record 0. A record that would run past the data
+    // stops the walk with the past-end message; so does a record too short
+    // to hold its own length.
+    int SeekVariable(int index);
+    // Length field of the variable record at a data offset; 0 when the
+    // field itself lies beyond the data.
+    uint16_t VariableLengthAt(size_t offset) const;
+    // Field of the entry that starts at a data offset, within that entry.
+    uint32_t GetFieldAtOffset(size_t offset, const layout::Field& f) const;
+    bool SetFieldAtOffset(size_t offset, const layout::Field& f, uint32_t v);
     // Raw timestamp of the entry at a data offset, and its replacement; the
     // record classes name their own time field.
     virtual uint32_t RawTimeAt(size_t offset) const;
@@ -153,4 +172,5 @@ protected:
     float m_fTimeScale = 0.0f;
     size_t m_nCurrentOffset = 0;  // start of the current entry in the data
     const CTagTypeInfo* m_pType;
+    const wchar_t* m_szDefaultExtension = L"";
 };

@@ -59,7 +59,11 @@ int CAllocFile::KeyAt(int i) const {
 }
 
 int CAllocFile::AppendAllocation(const uint8_t* record) {
-    if (!record || !Grow(1)) return 0;
+    if (!record) return 0;
+    // Growing copies the old record area; give an empty one storage first so
+    // that the copy never starts from a null address.
+    if (m_Data.empty()) m_Data.reserve(GetRecordLength());
+    if (!Grow(1)) return 0;
     const size_t len = std::min<size_t>(GetRecordLength(), al::kRecordSize);
     std::memcpy(m_Data.data() + CurrentOffset(), record, len);
     m_Vehicle = VehicleCache{};

@@ -118,6 +118,9 @@ int CCarListFile::BuildFromConsist(const char* name, const TagReaderModes& modes
     m_nCurrent = 0;
     SetRecordCount(0);
     SetHeaderField(hdr::kRecordLength, cl::kRecordSize);
+    // Inserting grows the record area by copying the old one; give the empty
+    // area storage so that the copy never starts from a null address.
+    m_Data.reserve(cl::kRecordSize);
 
     const int hadEntries = consist.GetCount() > 0 ? 1 : 0;
     int locomotives = 0;  // exception counts of the status letters

@@ -55,16 +55,24 @@ void CConsistFile::Reindex() {
     if (!IsValid(m_nCurrent)) m_nCurrent = 0;
 }
 
+bool CConsistFile::EntryBounds(int i, size_t& off, size_t& len) const {
+    if (!IsValid(i)) return false;
+    off = m_Offsets[static_cast<size_t>(i)];
+    if (off >= m_Data.size()) return false;
+    len = std::min<size_t>(layout::Get(m_Data, off, cs::kLength), m_Data.size() - off);
+    return true;
+}
+
 std::span<uint8_t> CConsistFile::EntryAt(int i) {
-    if (!IsValid(i)) return {};
-    const size_t off = m_Offsets[static_cast<size_t>(i)];
-    if (off >= m_Data.size()) return {};
-    const size_t len = std::min<size_t>(layout::Get(m_Data, off, cs::kLength), m_Data.size() - off);
+    size_t off = 0, len = 0;
+    if (!EntryBounds(i, off, len)) return {};
     return std::span<uint8_t>(m_Data).subspan(off, len);
 }
 
 std::span<const uint8_t> CConsistFile::EntryAt(int i) const {
-    return const_cast<CConsistFile*>(this)->EntryAt(i);
+    size_t off = 0, len = 0;
+    if (!EntryBounds(i, off, len)) return {};
+    return std::span<const uint8_t>(m_Data).subspan(off, len);
 }
 
 uint32_t CConsistFile::GetField(const layout::Field& f) const { return layout::Get(Entry(), 0, f); }

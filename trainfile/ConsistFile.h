@@ -103,6 +103,8 @@ public:
 
 private:
     bool IsWholeAt(size_t off) const;
+    // Start and length of entry i, limited to the record area.
+    bool EntryBounds(int i, size_t& off, size_t& len) const;
 
     std::vector<size_t> m_Offsets;  // start of each addressable entry
     TagReaderModes m_Modes;         // 3, 3, 3 (and 0)

@@ -28,6 +28,9 @@ int CTrainSummaryFile::Load(const char* name) {
 
 int CTrainSummaryFile::EnsureRecord() {
     if (GetCount() > 0) return 0;
+    // Growing copies the old record area; give an empty one storage first so
+    // that the copy never starts from a null address.
+    if (m_Data.empty()) m_Data.reserve(GetRecordLength());
     if (!Grow(1)) return 0;
     DecodeTimes();
     return 1;

@@ -13,7 +13,6 @@ namespace {
 
 constexpr uint8_t kEgcFlag = 128;
 constexpr uint8_t kEgcRailcar14 = 14;
-constexpr size_t kScaleSubRecordSize = cs::kSubHeaderSize + sc::kEntrySize;  // 28
 constexpr size_t kMaxRecordLength = 0xFFFF;  // the length field is 16 bits
 
 void Append(std::vector<uint8_t>& out, std::span<const uint8_t> bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
@@ -47,7 +46,7 @@ bool IsWeighedGroup(uint8_t plainEgc) { return plainEgc == cs::kEgcRailcar || pl
 
 std::vector<uint8_t> AttachScaleEntries(std::span<const uint8_t> data, int recordCount, const ScaleSource& next) {
     std::vector<uint8_t> out;
-    out.reserve(data.size() + kScaleSubRecordSize * static_cast<size_t>(std::max(recordCount, 0)));
+    out.reserve(data.size() + sc::kSubRecordSize * static_cast<size_t>(std::max(recordCount, 0)));
     bool scaleLeft = static_cast<bool>(next);
     auto takeEntry = [&]() -> std::optional<ScaleEntry> {
         if (!scaleLeft) return std::nullopt;
@@ -79,7 +78,7 @@ std::vector<uint8_t> AttachScaleEntries(std::span<const uint8_t> data, int recor
         if (weighed) {
             if (std::optional<ScaleEntry> entry = takeEntry()) {
                 uint8_t header[cs::kSubHeaderSize] = {};
-                layout::Set(header, 0, cs::kSubLength, kScaleSubRecordSize);
+                layout::Set(header, 0, cs::kSubLength, sc::kSubRecordSize);
                 layout::Set(header, 0, cs::kSubType, sc::kSubRecordType);
                 Append(out, header);
                 Append(out, *entry);

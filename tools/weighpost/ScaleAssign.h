@@ -18,7 +18,7 @@
 
 namespace weighpost {
 
-using ScaleEntry = std::array<uint8_t, layout::scale::kEntrySize>;
+using ScaleEntry = std::array<uint8_t, layout::scale::kRecordSize>;
 
 // Hands out the scale entries in order: the next entry, or nothing once the
 // scale file has run out (it is not asked again after that).

@@ -1,0 +1,113 @@
+#include "ConsistLayout.h"
+#include "FileAccess.h"
+#include "RecordClasses.h"
+#include "TagLayout.h"
+
+namespace hdr = layout::header;
+namespace cs = layout::consist;
+namespace tr = layout::tagread;
+
+namespace {
+
+// The tag text as the holders take it: lead character and 20 characters.
+constexpr size_t kLeadAndText = 1 + layout::aei::kTextLength;
+
+void DecodeInto(CDecodedTag& holder, std::span<const uint8_t> entry, size_t leadOffset) {
+    if (entry.size() >= leadOffset + kLeadAndText)
+        holder.Assign(entry.subspan(leadOffset, kLeadAndText));
+    else
+        holder.Clear();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Consist
+
+CTag035::CTag035(const wchar_t* base, const wchar_t* extension) : CTag(base, extension) {
+    SetHeaderField(hdr::kRecordLength, 0);
+    SetHeaderField(hdr::kTypeGroup, cs::kTypeGroup);
+    SetHeaderField(hdr::kTypeSubcode, cs::kTypeSubcode);
+    SetHeaderField(hdr::kRecordCount, 0);
+    m_fTimeScale = 1.0f;
+    m_szDefaultExtension = L".035";
+}
+
+int CTag035::Seek(int index) { return SeekVariable(index); }
+
+int CTag035::SaveAs(const wchar_t* path, int lengthMode, int force) {
+    const std::wstring name = ComposeTrainFileName(path ? path : L"", L".035");
+    return CTag::SaveAs(name.c_str(), lengthMode, force);
+}
+
+int CTag035::SaveCopyAs(const wchar_t* base, const wchar_t* extension, int lengthMode, int force) {
+    std::wstring name;
+    if (!MakeTrainFileName(name, base ? base : L"", extension)) return 0;
+    return CTag::SaveAs(name.c_str(), lengthMode, force);
+}
+
+void CTag035::OnEntrySelected() {
+    const std::span<const uint8_t> entry = GetCurrent();
+    DecodeInto(m_Tag1, entry, cs::kTagBlock1 + cs::kTagLead.offset);
+    DecodeInto(m_Tag2, entry, cs::kTagBlock2 + cs::kTagLead.offset);
+}
+
+uint16_t CTag035::GetLength() const { return m_bHasData ? VariableLengthAt(m_nCurrentOffset) : 0; }
+uint16_t CTag035::GetVehicleNumber() const { return static_cast<uint16_t>(GetField(cs::kVehicleNumber)); }
+
+int CTag035::GetAxleCount() const {
+    return static_cast<int>(GetField(cs::kAxleCount) + 256 * GetField(cs::kAxleCountHigh));
+}
+
+int16_t CTag035::GetVehicleLength() const { return static_cast<int16_t>(GetField(cs::kVehicleLength)); }
+int CTag035::GetTagCount() const { return static_cast<int>(GetField(cs::kTagCount)); }
+uint8_t CTag035::GetEgc() const { return static_cast<uint8_t>(GetField(cs::kEgc)); }
+uint8_t CTag035::GetReadStatus() const { return static_cast<uint8_t>(GetField(cs::kReadStatus)); }
+
+std::span<uint8_t> CTag035::GetTagBlock(int k) {
+    const std::span<uint8_t> entry = GetCurrent();
+    if (k < 0 || k > 1 || k >= GetTagCount()) return {};
+    const size_t at = k == 0 ? cs::kTagBlock1 : cs::kTagBlock2;
+    if (entry.size() < at + cs::kTagBlockSize) return {};
+    return entry.subspan(at, cs::kTagBlockSize);
+}
+
+std::span<const uint8_t> CTag035::GetTagBlock(int k) const {
+    return const_cast<CTag035*>(this)->GetTagBlock(k);
+}
+
+uint16_t CTag035::GetTagFlags(int k) const {
+    return static_cast<uint16_t>(layout::Get(GetTagBlock(k), 0, cs::kTagFlags));
+}
+
+bool CTag035::SetTagFlags(int k, uint16_t flags) { return layout::Set(GetTagBlock(k), 0, cs::kTagFlags, flags); }
+
+// ---------------------------------------------------------------------------
+// Tag reads
+
+CTag060::CTag060(const wchar_t* base, const wchar_t* extension) : CTag(base, extension) {
+    SetHeaderField(hdr::kRecordLength, tr::kRecordSize);
+    m_szDefaultExtension = L".060";
+}
+
+void CTag060::OnEntrySelected() { DecodeInto(m_Tag, GetCurrent(), tr::kLead.offset); }
+
+std::string CTag060::GetTagText() const {
+    const std::span<const uint8_t> entry = GetCurrent();
+    std::string text;
+    for (size_t i = tr::kTextAreaBegin; i < tr::kTextAreaEnd && i < entry.size() && entry[i] != 0; ++i)
+        text.push_back(static_cast<char>(entry[i]));
+    return text;
+}
+
+int CTag060::GetAntennaConfig() const {
+    if (GetIndex() < 0 || GetIndex() >= EntriesPresent()) return -1;
+    return static_cast<int>(GetHeaderField(tr::kAntennaConfig));
+}
+
+int CTag060::GetConfig2() const {
+    if (GetIndex() < 0 || GetIndex() >= EntriesPresent()) return -1;
+    return static_cast<int>(GetHeaderField(tr::kConfig2));
+}
+
+int CTag060::GetAntennaNumber() const { return static_cast<int>(GetField(tr::kAntenna)) - '0'; }

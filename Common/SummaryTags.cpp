@@ -1,0 +1,152 @@
+#include "CarListLayout.h"
+#include "ConsistLayout.h"
+#include "RecordClasses.h"
+#include "SummaryLayout.h"
+#include "SummaryLineFields.h"
+#include "TrainFile.h"
+
+#include <iterator>
+
+namespace hdr = layout::header;
+namespace sm = layout::summary;
+namespace sl = layout::summaryline;
+namespace cl = layout::carlist;
+
+namespace {
+
+// Text of a fixed field: up to its first zero byte, never past the field or
+// the bytes present.
+std::string FieldText(std::span<const uint8_t> entry, size_t offset, size_t length) {
+    std::string text;
+    for (size_t i = offset; i < offset + length && i < entry.size() && entry[i] != 0; ++i)
+        text.push_back(static_cast<char>(entry[i]));
+    return text;
+}
+
+SummaryTime DecodeStamp(uint32_t date, uint32_t time) {
+    SummaryTime t;
+    t.second = BcdToInt((time >> 24) & 0xFF);
+    t.minute = BcdToInt(time & 0xFF);
+    t.hour = BcdToInt((time >> 8) & 0xFF);
+    t.day = BcdToInt((date >> 16) & 0xFF);
+    t.month = BcdToInt((date >> 24) & 0xFF) - 1;
+    t.year = BcdToInt(date & 0xFFFF);
+    return t;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Train summary
+
+CTag034::CTag034(const wchar_t* base, const wchar_t* extension) : CTag(base, extension) {
+    SetHeaderField(hdr::kRecordLength, sm::kRecordSize);
+    SetHeaderField(hdr::kTypeGroup, sm::kTypeGroup);
+    SetHeaderField(hdr::kTypeSubcode, sm::kTypeSubcode);
+    SetHeaderField(hdr::kRecordCount, 0);
+    m_fTimeScale = 1.0f;
+    m_szDefaultExtension = L".034";
+}
+
+void CTag034::OnOpened() {
+    m_First = DecodeStamp(GetFieldAt(0, sm::kFirstDate), GetFieldAt(0, sm::kFirstTime));
+    m_Last = DecodeStamp(GetFieldAt(0, sm::kLastDate), GetFieldAt(0, sm::kLastTime));
+}
+
+std::string CTag034::FormatSummaryLine() const {
+    const std::span<const uint8_t> rec = GetEntry(0);
+    if (rec.empty()) return std::string();
+    const std::string id = FieldText(rec, sm::kTrainIdOffset, sm::kTrainIdLength);
+    const std::string text30 = FieldText(rec, sl::kText30Offset, sl::kText30Length);
+    int words[std::size(sl::kWords)];
+    for (size_t i = 0; i < std::size(sl::kWords); ++i) words[i] = static_cast<int>(layout::Get(rec, 0, sl::kWords[i]));
+    char line[512];
+    std::snprintf(line, sizeof line,
+                  "%s %s %s %s %s %-4s %08d %c %d %d %d %d %d %d %d %d %d %d %d %d %d\r\n",
+                  FormatBcdDate(layout::Get(rec, 0, sm::kFirstDate)).c_str(),
+                  FormatBcdTime(layout::Get(rec, 0, sm::kFirstTime)).c_str(),
+                  FormatBcdDate(layout::Get(rec, 0, sm::kLastDate)).c_str(),
+                  FormatBcdTime(layout::Get(rec, 0, sm::kLastTime)).c_str(), id.c_str(), text30.c_str(),
+                  static_cast<int32_t>(layout::Get(rec, 0, sl::kNumber36)),
+                  layout::Get(rec, 0, sm::kLastWheelB) != 0 ? '>' : '<',
+                  static_cast<int16_t>(layout::Get(rec, 0, sl::kSigned86)), words[0], words[1], words[2], words[3],
+                  words[4], words[5], words[6], words[7], words[8], words[9], words[10], words[11]);
+    return line;
+}
+
+void CTag034::PrintSummaryLine(FILE* stream) const {
+    const std::string line = FormatSummaryLine();
+    if (stream) std::fwrite(line.data(), 1, line.size(), stream);
+}
+
+// ---------------------------------------------------------------------------
+// Car list
+
+CTag036::CTag036(const wchar_t* base, const wchar_t* extension) : CTag(base, extension) {
+    SetHeaderField(hdr::kRecordLength, cl::kRecordSize);
+    SetHeaderField(hdr::kTypeGroup, cl::kTypeGroup);
+    SetHeaderField(hdr::kTypeSubcode, cl::kTypeSubcode);
+    SetHeaderField(hdr::kRecordCount, 0);
+    m_fTimeScale = 1.0f;
+    m_szDefaultExtension = L".036";
+}
+
+void CTag036::OnOpened() { CountVehicles(); }
+
+void CTag036::CountVehicles() {
+    m_Counts = CarListCounts{};
+    if (EntriesPresent() == 0) return;
+    // The first record of each vehicle counts.
+    SelectEntry(0, 0);
+    do {
+        const uint32_t status = GetField(cl::kReadStatus);
+        const bool read = status != layout::consist::kStatusNoTag;
+        if (GetField(cl::kEgc) == layout::consist::kEgcLocomotive) {
+            ++m_Counts.locomotives;
+            if (read) ++m_Counts.locomotivesRead;
+        } else {
+            ++m_Counts.others;
+            if (read) ++m_Counts.othersRead;
+        }
+        m_Counts.axles = static_cast<int>(GetField(cl::kFirstAxle) + GetField(cl::kAxleCount));
+        if (status <= layout::consist::kStatusNoTag) ++m_Counts.status[status];
+    } while (NextCar());
+    SelectEntry(0, 0);
+}
+
+int CTag036::NextCar() {
+    const int start = GetIndex();
+    const int n = EntriesPresent();
+    if (start < 0 || start >= n) return 0;
+    const uint32_t number = GetFieldAt(start, cl::kVehicleNumber);
+    for (int i = start + 1; i < n; ++i)
+        if (GetFieldAt(i, cl::kVehicleNumber) != number) return Seek(i);
+    return 0;
+}
+
+std::string CTag036::GetInitials() const { return FieldText(GetCurrent(), cl::kInitialsOffset, cl::kInitialsLength); }
+
+std::string CTag036::GetCarNumber() const {
+    return FieldText(GetCurrent(), cl::kCarNumberOffset, cl::kCarNumberLength);
+}
+
+std::string CTag036::FormatCarListing() const {
+    std::string out;
+    for (int i = 0; i < EntriesPresent(); ++i) {
+        const std::span<const uint8_t> rec = GetEntry(i);
+        const bool noTag = layout::Get(rec, 0, cl::kReadStatus) == layout::consist::kStatusNoTag;
+        const std::string initials = noTag ? "0" : FieldText(rec, cl::kInitialsOffset, cl::kInitialsLength);
+        const std::string number = noTag ? "0" : FieldText(rec, cl::kCarNumberOffset, cl::kCarNumberLength);
+        char line[64];
+        std::snprintf(line, sizeof line, "%03d %03d %02d %5s %8s\n", i + 1,
+                      static_cast<int>(layout::Get(rec, 0, cl::kEgc)),
+                      static_cast<int>(layout::Get(rec, 0, cl::kAxleCount)), initials.c_str(), number.c_str());
+        out += line;
+    }
+    return out;
+}
+
+void CTag036::PrintCarListing(FILE* stream) const {
+    const std::string text = FormatCarListing();
+    if (stream) std::fwrite(text.data(), 1, text.size(), stream);
+}
