@@ -19,7 +19,7 @@ constexpr int32_t kStatusFileEmpty = kStatusEmpty - 1;         // 32760
 constexpr OpenFailureCodes kScaleOpenCodes{kStatusTooShort, kStatusEmpty, kStatusFileEmpty};
 
 // The rebuilt consist: the input's header over the new record area.
-class CConsistImage : public CTag {
+class CConsistImage : public CTag035 {
 public:
     CConsistImage(std::span<const uint8_t> header, std::vector<uint8_t> data) {
         std::copy_n(header.begin(), std::min(header.size(), sizeof m_Header), m_Header);
@@ -31,13 +31,13 @@ public:
 
 struct CWeighpostContext : CToolContext {
     uint32_t m_nWritten = 0;  // 1 once the consist has been rewritten
-    CTag m_Consist;
-    CTag m_Scale;
+    CTag035 m_Consist;
+    CTag055 m_Scale;
 };
 
 // The scale file's entries from the current one on, each copied as a
 // 24-byte block (zero-filled where the data ends first).
-weighpost::ScaleSource ScaleEntries(CTag& scale) {
+weighpost::ScaleSource ScaleEntries(CTag055& scale) {
     return [&scale, left = true]() mutable -> std::optional<ScaleEntry> {
         if (!left) return std::nullopt;
         ScaleEntry entry{};
