@@ -273,3 +273,32 @@ public:
     uint8_t GetFirstSpeed() const;  // header, whole mph
     uint8_t GetLastSpeed() const;
 };
+
+// Wheel digitizer file (.01D): variable-length sample blocks, each a 16-byte
+// block header and (length - 16) / 2 sample pairs. A block shorter than its
+// header ends the walk.
+class CTag01D : public CTag {
+public:
+    // Type group 1, subcode 13, the local date and time; no default extension.
+    explicit CTag01D(const wchar_t* base = L"", const wchar_t* extension = L"");
+    int Seek(int index) override;
+    int SeekBlock(int index) { return Seek(index); }
+    // The next (previous) block that has samples; 0 and no move when none.
+    int NextBlock();
+    int PrevBlock();
+
+    uint32_t GetBlockStartTime() const;  // ms
+    uint32_t GetBlockEndTime() const;    // ms
+    uint8_t GetBlockConversion() const;  // 2 us units
+    uint8_t GetBlockByte13() const;
+    // Whole samples of the current block present in the data.
+    unsigned GetSampleCount() const;
+    // Value of sample i of the current block on channel 0 or 1; 0 outside.
+    uint8_t GetSample(unsigned i, int channel) const;
+
+    // Lists every block (with the overflow count of header offset 44 first
+    // and the column heading every 25 blocks) on the stream, then writes the
+    // file as "NEW.01D" with the samples of every block whose end time lies
+    // before its start time removed. Returns the save's result.
+    int DumpAndRepair(FILE* stream, const wchar_t* newName = L"NEW.01D");
+};

@@ -213,6 +213,22 @@ int CTag::Prev() {
     return Seek(m_nCurrent - 1);
 }
 
+void CTag::SetData(std::vector<uint8_t> data) {
+    m_Data = std::move(data);
+    m_bHasData = true;
+    SelectEntry(0, 0);
+}
+
+int CTag::AppendEntry(std::span<const uint8_t> record) {
+    if (GetEntryLength() != 0 || GetCount() >= 0xFFFF) return 0;
+    m_Data.insert(m_Data.end(), record.begin(), record.end());
+    m_bHasData = true;
+    SetHeaderField(hdr::kRecordCount, static_cast<uint32_t>(GetCount() + 1));
+    m_nFileSize = static_cast<uint32_t>(m_Data.size() + hdr::kSize);
+    SetHeaderField(hdr::kFileLength, m_nFileSize);
+    return 1;
+}
+
 int CTag::Grow(unsigned n) {
     const size_t len = GetEntryLength();
     if (len == 0) {
@@ -331,7 +347,7 @@ uint16_t CTag::VariableLengthAt(size_t offset) const {
     return static_cast<uint16_t>(layout::GetLE(m_Data, offset, 2));
 }
 
-int CTag::SeekVariable(int index) {
+int CTag::SeekVariable(int index, uint16_t minLength) {
     if (index < 0 || index >= GetCount() || !m_bHasData) return 0;
     int i = 0;
     size_t offset = 0;
@@ -341,7 +357,7 @@ int CTag::SeekVariable(int index) {
     }
     while (i < index) {
         const uint16_t length = VariableLengthAt(offset);
-        if (length < 2) {
+        if (length < minLength || length < 2) {
             // Stepping by this length would stay on the record for ever.
             WPrintOut(L"Cannot step past entry %d of file %ls, type 0x%03x: entry length %hu.\n", i,
                       m_szFileName.c_str(), GetTypeCode(), length);

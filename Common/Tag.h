@@ -75,6 +75,13 @@ public:
     int Next();
     int Prev();
 
+    // Replaces the whole data area (the header is left as it is; callers set
+    // its count); the cursor goes to the first entry.
+    void SetData(std::vector<uint8_t> data);
+    // Appends one variable-length record (entry length 0 only): the count
+    // grows by one and the file length follows. The cursor does not move.
+    int AppendEntry(std::span<const uint8_t> record);
+
     // Edits of a fixed-length data area.
     int Grow(unsigned n);
     int Insert(int index, std::span<const uint8_t> entry);
@@ -131,8 +138,8 @@ protected:
     // length: forward from the current record when the target lies beyond
     // it, otherwise from record 0. A record that would run past the data
     // stops the walk with the past-end message; so does a record too short
-    // to hold its own length.
-    int SeekVariable(int index);
+    // to hold its own length (below minLength bytes).
+    int SeekVariable(int index, uint16_t minLength = 2);
     // Length field of the variable record at a data offset; 0 when the
     // field itself lies beyond the data.
     uint16_t VariableLengthAt(size_t offset) const;
