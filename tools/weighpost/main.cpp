@@ -18,17 +18,6 @@ constexpr int32_t kStatusFileError = kStatusTooShort;         // 32762
 constexpr int32_t kStatusFileEmpty = kStatusEmpty - 1;         // 32760
 constexpr OpenFailureCodes kScaleOpenCodes{kStatusTooShort, kStatusEmpty, kStatusFileEmpty};
 
-// The rebuilt consist: the input's header over the new record area.
-class CConsistImage : public CTag035 {
-public:
-    CConsistImage(std::span<const uint8_t> header, std::vector<uint8_t> data) {
-        std::copy_n(header.begin(), std::min(header.size(), sizeof m_Header), m_Header);
-        m_Data = std::move(data);
-        m_bHasData = true;
-        SetHeaderField(layout::header::kFileLength, static_cast<uint32_t>(m_Data.size() + layout::header::kSize));
-    }
-};
-
 struct CWeighpostContext : CToolContext {
     uint32_t m_nWritten = 0;  // 1 once the consist has been rewritten
     CTag035 m_Consist;
@@ -76,7 +65,12 @@ int32_t RunWeighpost(int argc, wchar_t** argv) {
     std::vector<uint8_t> output =
         weighpost::AttachScaleEntries(input, ctx.m_Consist.GetCount(), ScaleEntries(ctx.m_Scale));
     if (!std::ranges::equal(output, input)) {
-        CConsistImage image(std::as_const(ctx.m_Consist).Header(), std::move(output));
+        // The rebuilt consist: the input's header over the new records.
+        CTag035 image;
+        std::ranges::copy(std::as_const(ctx.m_Consist).Header(), image.Header().begin());
+        image.SetHeaderField(layout::header::kFileLength,
+                             static_cast<uint32_t>(output.size() + layout::header::kSize));
+        image.SetData(std::move(output));
         // A failed write has printed its message; the run still counts as done.
         image.SaveAs(ctx.m_Consist.GetFileName().c_str(), kSetLength, 0);
         ctx.m_nWritten = 1;
