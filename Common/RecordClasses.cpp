@@ -192,7 +192,7 @@ CTag018::CTag018(const wchar_t* base, const wchar_t* extension) : CTag(base, ext
 }
 
 namespace dt = layout::detector;
-uint16_t CTag018::GetRecordNumber() const { return static_cast<uint16_t>(GetField(dt::kRecordNumber)); }
+uint16_t CTag018::GetRecordNumber() const { return static_cast<uint16_t>(GetField(dt::kNumber)); }
 uint32_t CTag018::GetMsSincePrevious() const { return GetField(dt::kMsSincePrevious); }
 char CTag018::GetSide1Code() const { return static_cast<char>(GetField(dt::kSide1Code)); }
 uint16_t CTag018::GetSide1Value() const { return static_cast<uint16_t>(GetField(dt::kSide1Value)); }

@@ -1,11 +1,13 @@
-// Hot bearing detector file (.018): one 16-byte record per axle the detector
-// saw, with the time since the previous record and the two sides' readings.
+// Hot-bearing detector file (.018): the common header, then one 16-byte
+// record per axle the hot-bearing detector saw, with the two sides' codes
+// and readings.
 #pragma once
 
 #include "FieldLayout.h"
 
 namespace layout::detector {
 
+constexpr uint16_t kFormat = 0x0000;  // the format word detector files carry
 constexpr uint16_t kTypeGroup = 1;
 constexpr uint16_t kTypeSubcode = 8;
 constexpr size_t kRecordSize = 16;
@@ -13,11 +15,11 @@ constexpr size_t kRecordSize = 16;
 // Header fields beyond the common header.
 constexpr Field kFirstSpeed{35, 1, "train speed at the first record, whole mph"};
 constexpr Field kLastSpeed{36, 1, "train speed at the last record, whole mph"};
-constexpr Field kCarried39{39, 1, "carried into the correlator header"};
-constexpr Field kHeaderFields[] = {kFirstSpeed, kLastSpeed, kCarried39};
+constexpr Field kCarry39{39, 1, "value carried into the correlation header"};
+constexpr Field kHeaderFields[] = {kFirstSpeed, kLastSpeed, kCarry39};
 
 // Record fields.
-constexpr Field kRecordNumber{0, 2, "record number, from 1"};
+constexpr Field kNumber{0, 2, "record number (from 1)"};
 constexpr Field kUnused2{2, 2, "bytes 2-3"};
 constexpr Field kMsSincePrevious{4, 4, "ms since the previous record"};
 constexpr Field kSide1Code{8, 1, "side 1 (left) code"};
@@ -26,10 +28,10 @@ constexpr Field kUnused11{11, 1, "byte 11"};
 constexpr Field kSide2Code{12, 1, "side 2 (right) code"};
 constexpr Field kSide2Value{13, 2, "side 2 value"};
 constexpr Field kUnused15{15, 1, "byte 15"};
-constexpr Field kRecordFields[] = {kRecordNumber, kUnused2,   kMsSincePrevious, kSide1Code, kSide1Value,
-                                   kUnused11,     kSide2Code, kSide2Value,      kUnused15};
+constexpr Field kRecordFields[] = {kNumber,    kUnused2,   kMsSincePrevious, kSide1Code, kSide1Value,
+                                   kUnused11,  kSide2Code, kSide2Value,      kUnused15};
 
-// Side codes that are alarms.
-constexpr const char kAlarmCodes[] = "ACD";
+// Side codes that report an alarm.
+constexpr char kAlarmCodes[] = {'A', 'C', 'D'};
 
 }  // namespace layout::detector

@@ -1,6 +1,6 @@
-// Scale file (.055): one 24-byte entry per weighed car, in the order the
-// scale produced them; the scale assignment copies each entry whole into a
-// consist sub-record.
+// Scale file (.055): the common header, then one 24-byte entry per weighed
+// car in the order the scale weighed them. Tools that attach the entries to
+// the consist copy them whole; the value fields are the scale's own.
 #pragma once
 
 #include "FieldLayout.h"
@@ -10,20 +10,24 @@ namespace layout::scale {
 constexpr uint16_t kFormat = 0x0501;
 constexpr uint16_t kTypeGroup = 5;
 constexpr uint16_t kTypeSubcode = 5;
-constexpr size_t kRecordSize = 24;
+constexpr size_t kEntrySize = 24;
 
 constexpr Field kTime{0, 4, "raw timestamp"};
-constexpr Field kValue4{4, 4, "scale value at 4"};
-constexpr Field kValue8{8, 4, "scale value at 8"};
-constexpr Field kValue12{12, 4, "scale value at 12"};
-constexpr Field kValue16{16, 2, "scale value at 16"};
-constexpr Field kValue18{18, 2, "scale value at 18"};
-constexpr Field kValue20{20, 2, "scale value at 20"};
+constexpr Field kValue4{4, 4, "value 4 (gross weight, lb)"};
+constexpr Field kValue8{8, 4, "value 8 (leading truck weight, lb)"};
+constexpr Field kValue12{12, 4, "value 12 (trailing truck weight, lb)"};
+constexpr Field kValue16{16, 2, "value 16 (speed, eighths of a mph)"};
+constexpr Field kValue18{18, 2, "value 18 (axle count)"};
+constexpr Field kValue20{20, 2, "value 20 (scale sequence number)"};
 constexpr Field kUnused22{22, 2, "bytes 22-23"};
-constexpr Field kRecordFields[] = {kTime, kValue4, kValue8, kValue12, kValue16, kValue18, kValue20, kUnused22};
+constexpr Field kEntryFields[] = {kTime, kValue4, kValue8, kValue12, kValue16, kValue18, kValue20, kUnused22};
 
-// The consist sub-record that carries one scale entry.
+// Sub-record type of a scale entry attached to a consist entry.
 constexpr uint16_t kSubRecordType = 0x0055;
-constexpr size_t kSubRecordSize = 4 + kRecordSize;  // sub-record header and the entry
+
+// The entry size under the name the record classes use, and the size of the
+// consist sub-record that carries one entry (sub-record header and entry).
+constexpr size_t kRecordSize = kEntrySize;
+constexpr size_t kSubRecordSize = 4 + kEntrySize;
 
 }  // namespace layout::scale
