@@ -16,6 +16,8 @@ using weighpost::ScaleEntry;
 constexpr int32_t kStatusScaleNameError = kStatusOpenFailed;  // 32763
 constexpr int32_t kStatusFileError = kStatusTooShort;         // 32762
 constexpr int32_t kStatusFileEmpty = kStatusEmpty - 1;         // 32760
+// The consist needed rewriting but could not be written.
+constexpr int32_t kStatusSaveFailed = kStatusFileEmpty - 1;    // 32759
 constexpr OpenFailureCodes kScaleOpenCodes{kStatusTooShort, kStatusEmpty, kStatusFileEmpty};
 
 struct CWeighpostContext : CToolContext {
@@ -60,6 +62,7 @@ int32_t RunWeighpost(int argc, wchar_t** argv) {
         return kStatusFileEmpty;
     }
     WPrintOut(L"\n----------------------------------------\nWeighpost(\"%ls.055\") ...", base);
+    int32_t status = kStatusSuccess;
 
     const std::span<const uint8_t> input = std::as_const(ctx.m_Consist).Data();
     std::vector<uint8_t> output =
@@ -71,12 +74,13 @@ int32_t RunWeighpost(int argc, wchar_t** argv) {
         image.SetHeaderField(layout::header::kFileLength,
                              static_cast<uint32_t>(output.size() + layout::header::kSize));
         image.SetData(std::move(output));
-        // A failed write has printed its message; the run still counts as done.
-        image.SaveAs(ctx.m_Consist.GetFileName().c_str(), kSetLength, 0);
+        // A failed write has printed its message; the flag still tells that
+        // the consist needed rewriting, and the status that it was not.
+        if (!image.SaveAs(ctx.m_Consist.GetFileName().c_str(), kSetLength, 0)) status = kStatusSaveFailed;
         ctx.m_nWritten = 1;
     }
     WPrintOut(L" %u\n", ctx.m_nWritten);
-    return kStatusSuccess;
+    return status;
 }
 
 void Describe(const wchar_t* indent) {
