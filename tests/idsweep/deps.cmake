@@ -1,0 +1,2 @@
+set(TEST_LIBS_idsweep trainfile)
+set(TEST_PROGRAMS_idsweep Idsweep)
