@@ -1,6 +1,6 @@
 #include "DigitizerLayout.h"
-#include "Platform.h"
 #include "RecordClasses.h"
+#include "TrainFile.h"
 
 #include <vector>
 
@@ -8,17 +8,6 @@ namespace hdr = layout::header;
 namespace dg = layout::digitizer;
 
 namespace {
-
-uint32_t Bcd(int v, int digits) {
-    uint32_t r = 0;
-    for (int i = 0; i < digits; ++i) {
-        r |= static_cast<uint32_t>(v % 10) << (4 * i);
-        v /= 10;
-    }
-    return r;
-}
-
-constexpr layout::Field kOverflows{44, 2, "overflow count"};
 
 constexpr const char kDumpHeading[] =
     "\nShowing ALL Records (no filters):\n\n"
@@ -31,13 +20,7 @@ CTag01D::CTag01D(const wchar_t* base, const wchar_t* extension) : CTag(base, ext
     SetHeaderField(hdr::kRecordLength, 0);
     SetHeaderField(hdr::kTypeGroup, dg::kTypeGroup);
     SetHeaderField(hdr::kTypeSubcode, dg::kTypeSubcode);
-    const plat::LocalTime now = plat::GetLocalTime();
-    SetHeaderField(hdr::kDay, Bcd(now.day, 2));
-    SetHeaderField(hdr::kMonth, Bcd(now.month, 2));
-    SetHeaderField(hdr::kYear, Bcd(now.year, 4));
-    SetHeaderField(hdr::kSeconds, Bcd(now.second, 2));
-    SetHeaderField(hdr::kMinutes, Bcd(now.minute, 2));
-    SetHeaderField(hdr::kHours, Bcd(now.hour, 2));
+    StampLocalDateTime(Header());
     SetHeaderField(hdr::kWord32, 0);
 }
 
@@ -95,7 +78,7 @@ uint8_t CTag01D::GetSample(unsigned i, int channel) const {
 }
 
 int CTag01D::DumpAndRepair(FILE* stream, const wchar_t* newName) {
-    if (stream) std::fprintf(stream, "\nOverflows: %u\n\n", static_cast<unsigned>(GetHeaderField(kOverflows)));
+    if (stream) std::fprintf(stream, "\nOverflows: %u\n\n", static_cast<unsigned>(GetHeaderField(dg::kOverflows)));
     // The repaired data area: every block whole, or reduced to its header when
     // its times run backwards.
     std::vector<uint8_t> repaired;

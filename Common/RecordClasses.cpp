@@ -130,9 +130,7 @@ void CTag012::SetRawTimeAt(size_t offset, uint32_t raw) { SetFieldAtOffset(offse
 uint32_t CTag012::GetRawTime() const { return GetField(layout::wheel::kTime); }
 void CTag012::SetRawTime(uint32_t raw) { SetField(layout::wheel::kTime, raw); }
 
-void CTag012::SetTime(uint32_t ms) {
-    SetRawTime(TruncToU32(static_cast<long double>(ms) / static_cast<long double>(m_fTimeScale)));
-}
+void CTag012::SetTime(uint32_t ms) { SetRawTime(ScaleMsToRaw(ms, m_fTimeScale)); }
 
 uint8_t CTag012::GetDetector() const { return static_cast<uint8_t>(GetField(layout::wheel::kDetector)); }
 

@@ -2,10 +2,10 @@
 
 #include "FileAccess.h"
 #include "Platform.h"
+#include "TrainFile.h"
 #include "WideText.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <numeric>
 
@@ -19,22 +19,10 @@ constexpr layout::Field kRawTime32{0, 4, "raw time"};
 constexpr layout::Field kFlagsWord32 = hdr::kWord32;
 constexpr uint32_t kTimesDoubledFlag = 0x2000;
 
-int64_t TruncMs(long double v) {
-    if (std::isnan(v)) return 0;
-    if (v >= 9.2233720368547758e18L) return INT64_MAX;
-    if (v <= -9.2233720368547758e18L) return INT64_MIN;
-    return static_cast<int64_t>(v);
-}
-
 }  // namespace
 
 CTag::CTag(const wchar_t* base, const wchar_t* extension) : m_pType(UnknownTagType()) {
-    std::memset(m_Header, 0, sizeof m_Header);
-    SetHeaderField(hdr::kFormat, hdr::kDefaultFormat);
-    SetHeaderField(hdr::kTypeGroup, 3);
-    SetHeaderField(hdr::kFileLength, 64);
-    SetHeaderField(hdr::kRecordLength, 64);
-    SetHeaderField(hdr::kScaleNumerator, 1);
+    SetDefaultHeader(m_Header);
     SetFileName(base, extension);
     ResetType();
 }
@@ -90,9 +78,7 @@ int CTag::Open() {
         }
     }
     if (m_bHasData) {
-        const double numerator = static_cast<uint32_t>(GetHeaderField(hdr::kScaleNumerator));
-        const double power = std::pow(10.0, static_cast<uint16_t>(GetHeaderField(hdr::kScaleExponent)));
-        m_fTimeScale = static_cast<float>(numerator / power);
+        m_fTimeScale = HeaderTimeScale(m_Header);
     } else {
         SetHeaderField(hdr::kRecordCount, 0);
     }
@@ -378,9 +364,7 @@ int CTag::SeekVariable(int index, uint16_t minLength) {
     return 1;
 }
 
-int64_t CTag::RawToMs(uint32_t raw) const {
-    return TruncMs(static_cast<long double>(raw) * static_cast<long double>(m_fTimeScale));
-}
+int64_t CTag::RawToMs(uint32_t raw) const { return ScaleRawToMs(raw, m_fTimeScale); }
 
 int64_t CTag::GetTime() const {
     if (!m_bHasData) return 0;

@@ -1,36 +1,15 @@
 #include "DigitizerFile.h"
 
-#include "Platform.h"
-
 #include <algorithm>
 
 namespace dg = layout::digitizer;
 namespace hdr = layout::header;
 
-namespace {
-
-uint32_t Bcd(int v, int digits) {
-    uint32_t r = 0;
-    for (int i = 0; i < digits; ++i) {
-        r |= uint32_t(v % 10) << (4 * i);
-        v /= 10;
-    }
-    return r;
-}
-
-}  // namespace
-
 CDigitizerFile::CDigitizerFile() {
     SetHeaderField(hdr::kTypeGroup, dg::kTypeGroup);
     SetHeaderField(hdr::kTypeSubcode, dg::kTypeSubcode);
     SetHeaderField(hdr::kRecordLength, 0);
-    const plat::LocalTime now = plat::GetLocalTime();
-    SetHeaderField(hdr::kDay, Bcd(now.day, 2));
-    SetHeaderField(hdr::kMonth, Bcd(now.month, 2));
-    SetHeaderField(hdr::kYear, Bcd(now.year, 4));
-    SetHeaderField(hdr::kSeconds, Bcd(now.second, 2));
-    SetHeaderField(hdr::kMinutes, Bcd(now.minute, 2));
-    SetHeaderField(hdr::kHours, Bcd(now.hour, 2));
+    StampLocalDateTime(Header());
 }
 
 void CDigitizerFile::ResetPosition() {

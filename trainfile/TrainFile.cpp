@@ -2,6 +2,7 @@
 
 #include "Platform.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -51,6 +52,15 @@ int BcdToInt(uint32_t v) {
     return int(v & 0xF) + int((v >> 4) & 0xF) * 10 + int((v >> 8) & 0xF) * 100 + int((v >> 12) & 0xF) * 1000;
 }
 
+uint32_t IntToBcd(int v, int digits) {
+    uint32_t r = 0;
+    for (int i = 0; i < digits; ++i) {
+        r |= static_cast<uint32_t>(v % 10) << (4 * i);
+        v /= 10;
+    }
+    return r;
+}
+
 namespace {
 char Nib(uint32_t w, int n) { return static_cast<char>(((w >> (4 * n)) & 0xF) + '0'); }
 }  // namespace
@@ -84,14 +94,47 @@ int64_t TruncToInt64(long double v) {
     return static_cast<int64_t>(v);
 }
 
-CTrainFile::CTrainFile() {
-    std::memset(m_Header, 0, sizeof m_Header);
-    SetHeaderField(hdr::kFormat, hdr::kDefaultFormat);
-    SetHeaderField(hdr::kTypeGroup, 3);
-    SetHeaderField(hdr::kFileLength, 64);
-    SetHeaderField(hdr::kRecordLength, 64);
-    SetHeaderField(hdr::kScaleNumerator, 1);
+void SetDefaultHeader(std::span<uint8_t> header) {
+    std::fill(header.begin(), header.end(), uint8_t{0});
+    layout::Set(header, 0, hdr::kFormat, hdr::kDefaultFormat);
+    layout::Set(header, 0, hdr::kTypeGroup, 3);
+    layout::Set(header, 0, hdr::kFileLength, 64);
+    layout::Set(header, 0, hdr::kRecordLength, 64);
+    layout::Set(header, 0, hdr::kScaleNumerator, 1);
 }
+
+void SetHeaderDateTime(std::span<uint8_t> header, int year, int month, int day, int hour, int minute, int second) {
+    layout::Set(header, 0, hdr::kDay, IntToBcd(day, 2));
+    layout::Set(header, 0, hdr::kMonth, IntToBcd(month, 2));
+    layout::Set(header, 0, hdr::kYear, IntToBcd(year, 4));
+    layout::Set(header, 0, hdr::kSeconds, IntToBcd(second, 2));
+    layout::Set(header, 0, hdr::kMinutes, IntToBcd(minute, 2));
+    layout::Set(header, 0, hdr::kHours, IntToBcd(hour, 2));
+}
+
+void StampLocalDateTime(std::span<uint8_t> header) {
+    const plat::LocalTime now = plat::GetLocalTime();
+    SetHeaderDateTime(header, now.year, now.month, now.day, now.hour, now.minute, now.second);
+}
+
+float TimeScaleOf(uint32_t numerator, uint16_t exponent) {
+    return static_cast<float>(static_cast<double>(numerator) / std::pow(10.0, exponent));
+}
+
+float HeaderTimeScale(std::span<const uint8_t> header) {
+    return TimeScaleOf(layout::Get(header, 0, hdr::kScaleNumerator),
+                       static_cast<uint16_t>(layout::Get(header, 0, hdr::kScaleExponent)));
+}
+
+int64_t ScaleRawToMs(uint32_t raw, float timeScale) {
+    return TruncToInt64(static_cast<long double>(raw) * static_cast<long double>(timeScale));
+}
+
+uint32_t ScaleMsToRaw(uint32_t ms, float timeScale) {
+    return TruncToU32(static_cast<long double>(ms) / static_cast<long double>(timeScale));
+}
+
+CTrainFile::CTrainFile() { SetDefaultHeader(m_Header); }
 
 void CTrainFile::Clear() {
     SetRecordCount(0);
@@ -117,9 +160,7 @@ int CTrainFile::Load(const char* name) {
         m_Data.clear();
     m_bLoaded = true;
     m_nCurrent = 0;
-    const double num = static_cast<uint32_t>(GetHeaderField(hdr::kScaleNumerator));
-    const double den = std::pow(10.0, static_cast<uint16_t>(GetHeaderField(hdr::kScaleExponent)));
-    m_fTimeScale = static_cast<float>(num / den);
+    m_fTimeScale = HeaderTimeScale(m_Header);
     return 1;
 }
 
@@ -268,9 +309,8 @@ bool CTrainFile::SetFieldAt(int i, const layout::Field& f, uint32_t v) {
 }
 
 int CTrainFile::RawToMs(uint32_t raw) const {
-    return TruncToI32(static_cast<long double>(raw) * static_cast<long double>(m_fTimeScale));
+    // The low 32 bits of the truncated product, as the recorder's arithmetic keeps them.
+    return static_cast<int32_t>(static_cast<uint32_t>(ScaleRawToMs(raw, m_fTimeScale)));
 }
 
-uint32_t CTrainFile::MsToRaw(uint32_t ms) const {
-    return TruncToU32(static_cast<long double>(ms) / static_cast<long double>(m_fTimeScale));
-}
+uint32_t CTrainFile::MsToRaw(uint32_t ms) const { return ScaleMsToRaw(ms, m_fTimeScale); }

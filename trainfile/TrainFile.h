@@ -26,6 +26,8 @@ int WriteMarkerFile(const std::string& name);
 
 // Packed BCD helpers.
 int BcdToInt(uint32_t v);
+// The low `digits` decimal digits of v (not negative), one per nibble.
+uint32_t IntToBcd(int v, int digits);
 // Packed date word (month, day, year) -> "MM-DD-YY".
 void FormatBcdDate(const uint32_t& word, char out[9]);
 // Packed time word (seconds, -, hours, minutes) -> "HH:MM:SS".
@@ -40,6 +42,26 @@ int64_t TruncToInt64(long double v);
 // truncate toward zero, then keep the low 32 bits.
 inline uint32_t TruncToU32(long double v) { return static_cast<uint32_t>(TruncToInt64(v)); }
 inline int32_t TruncToI32(long double v) { return static_cast<int32_t>(static_cast<uint32_t>(TruncToInt64(v))); }
+
+// Header and time helpers that every train file class uses, whichever
+// library generation it belongs to.
+
+// The header of a new file: zero but for the default format word, type
+// group 3, file length 64, record length 64 and a time-scale numerator of 1.
+void SetDefaultHeader(std::span<uint8_t> header);
+// Writes a date and time into the header's BCD date and time fields.
+void SetHeaderDateTime(std::span<uint8_t> header, int year, int month, int day, int hour, int minute, int second);
+// The same with the current local date and time.
+void StampLocalDateTime(std::span<uint8_t> header);
+// Milliseconds per raw time unit: numerator / 10^exponent, kept in single
+// precision as the files' readers keep it.
+float TimeScaleOf(uint32_t numerator, uint16_t exponent);
+// The time scale the header's numerator and exponent give.
+float HeaderTimeScale(std::span<const uint8_t> header);
+// Raw time x time scale in extended precision, truncated toward zero.
+int64_t ScaleRawToMs(uint32_t raw, float timeScale);
+// Milliseconds / time scale in extended precision, truncated to 32 bits.
+uint32_t ScaleMsToRaw(uint32_t ms, float timeScale);
 
 class CTrainFile {
 public:

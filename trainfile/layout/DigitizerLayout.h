@@ -9,6 +9,10 @@ namespace layout::digitizer {
 constexpr uint16_t kTypeGroup = 1;
 constexpr uint16_t kTypeSubcode = 13;
 
+// Header fields beyond the common header.
+constexpr Field kOverflows{44, 2, "overflow count"};
+constexpr Field kHeaderFields[] = {kOverflows};
+
 // Block header (offsets from the block start).
 constexpr Field kBlockLength{0, 2, "block length"};
 constexpr Field kUnused2{2, 2, "bytes 2-3"};
