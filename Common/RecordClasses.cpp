@@ -1,5 +1,6 @@
 #include "RecordClasses.h"
 
+#include "AxleFile.h"
 #include "AxleLayout.h"
 #include "DetectorLayout.h"
 #include "Event024Layout.h"
@@ -29,19 +30,14 @@ void CTag010::SetRawTime(uint32_t raw) { SetField(ax::kTime, raw); }
 int CTag010::GetDirection() const { return static_cast<int>(GetField(ax::kSpeedWhole) & ax::kDirectionBit); }
 int CTag010::GetSpeedWhole() const { return static_cast<int>(GetField(ax::kSpeedWhole) >> 1); }
 
-int CTag010::GetSpeedEighths() const {
-    return GetSpeedWhole() * 8 + static_cast<int>(GetField(ax::kSpeedEighths) & ax::kEighthsMask);
-}
+int CTag010::GetSpeedEighths() const { return SpeedEighths(GetField(ax::kSpeedWhole), GetField(ax::kSpeedEighths)); }
 
 float CTag010::GetSpeed() const { return static_cast<float>(GetSpeedEighths()) * 0.125f; }
 
 void CTag010::SetSpeed(float mph) {
-    // Whole part and eighths are formed in single precision and truncated.
-    const auto whole = static_cast<uint32_t>(TruncToInt64(mph));
-    const auto eighths = static_cast<uint32_t>(TruncToInt64(mph * 8.0f));
-    const uint32_t dir = GetField(ax::kSpeedWhole) & ax::kDirectionBit;
-    SetField(ax::kSpeedWhole, ((whole << 1) | dir) & 0xFF);
-    SetField(ax::kSpeedEighths, eighths & ax::kEighthsMask);
+    const SpeedBytes bytes = EncodeSpeed(mph, GetField(ax::kSpeedWhole) & ax::kDirectionBit);
+    SetField(ax::kSpeedWhole, bytes.whole);
+    SetField(ax::kSpeedEighths, bytes.eighths);
 }
 
 uint8_t CTag010::GetFlags() const { return static_cast<uint8_t>(GetField(ax::kSpeedEighths)); }
@@ -50,13 +46,7 @@ void CTag010::SetAxleNumber(uint16_t number) { SetField(ax::kAxleNumber, number)
 
 unsigned CTag010::MsPerFoot(int first, int last) const {
     if (first < 0 || first > last || last >= EntriesPresent()) return static_cast<unsigned>(-1);
-    uint32_t sum = 0;
-    for (int i = first; i <= last; ++i)
-        sum += (GetFieldAt(i, ax::kSpeedWhole) >> 1) * 8 + (GetFieldAt(i, ax::kSpeedEighths) & ax::kEighthsMask);
-    uint32_t avg = sum / static_cast<uint32_t>(last - first + 1);
-    if (avg == 0) avg = 1;
-    const uint32_t q = 5455u / avg;  // ms per foot at 1/8 mph, over the average
-    return (q >> 8) < (avg >> 1) ? q + 1 : q;
+    return AxleMsPerFoot(*this, first, last);
 }
 
 float CTag010::DistanceFeet(int a, int b) const {
@@ -69,24 +59,7 @@ float CTag010::DistanceFeet(int a, int b) const {
     return static_cast<float>(static_cast<double>(tHi - tLo) / static_cast<double>(m));
 }
 
-int CTag010::Reverse() {
-    const int saved = GetIndex();
-    const int n = EntriesPresent();
-    if (n <= 0) return 0;
-    const uint32_t first = GetFieldAt(0, ax::kTime);
-    for (int i = 0; i < n / 2; ++i) Swap(i, n - 1 - i);
-    const uint32_t last = GetFieldAt(0, ax::kTime);
-    // Each gap marker stays with its gap: it moves to the record after it.
-    uint32_t prevMarker = 0;
-    for (int i = 0; i < n; ++i) {
-        SetFieldAt(i, ax::kTime, first + last - GetFieldAt(i, ax::kTime));
-        SetFieldAt(i, ax::kAxleNumber, static_cast<uint32_t>(i));
-        const uint32_t flags = GetFieldAt(i, ax::kSpeedEighths);
-        SetFieldAt(i, ax::kSpeedEighths, (flags & ~uint32_t{ax::kGapMarker}) | prevMarker);
-        prevMarker = flags & ax::kGapMarker;
-    }
-    return Seek(saved);
-}
+int CTag010::Reverse() { return ReverseAxleRecords(*this, EntriesPresent()); }
 
 // ---------------------------------------------------------------------------
 // Input states

@@ -24,20 +24,14 @@ int CAxleFile::GetDirection() const { return GetField(ax::kSpeedWhole) & ax::kDi
 
 int CAxleFile::GetSpeedWhole() const { return static_cast<int>(GetField(ax::kSpeedWhole) >> 1); }
 
-int CAxleFile::GetSpeedEighths() const {
-    return GetSpeedWhole() * 8 + static_cast<int>(GetField(ax::kSpeedEighths) & ax::kEighthsMask);
-}
+int CAxleFile::GetSpeedEighths() const { return SpeedEighths(GetField(ax::kSpeedWhole), GetField(ax::kSpeedEighths)); }
 
 float CAxleFile::GetSpeed() const { return static_cast<float>(GetSpeedEighths()) * 0.125f; }
 
 void CAxleFile::SetSpeed(float mph) {
-    // Whole part and eighths are formed in single precision and truncated;
-    // only the low bits fit the fields.
-    const uint32_t whole = static_cast<uint32_t>(TruncToInt64(mph));
-    const uint32_t eighths = static_cast<uint32_t>(TruncToInt64(mph * 8.0f));
-    const uint32_t dir = GetField(ax::kSpeedWhole) & ax::kDirectionBit;
-    SetField(ax::kSpeedWhole, ((whole << 1) | dir) & 0xFF);
-    SetField(ax::kSpeedEighths, eighths & ax::kEighthsMask);
+    const SpeedBytes bytes = EncodeSpeed(mph, GetField(ax::kSpeedWhole) & ax::kDirectionBit);
+    SetField(ax::kSpeedWhole, bytes.whole);
+    SetField(ax::kSpeedEighths, bytes.eighths);
 }
 
 float CAxleFile::GetSpeedFeetPerSecond() const {
@@ -68,14 +62,7 @@ int CAxleFile::GapToNext() {
 unsigned CAxleFile::MsPerFoot(int first, int last) {
     if (!IsValid(first) || !IsValid(last)) return static_cast<unsigned>(-1);
     if (first > last) return static_cast<unsigned>(-1);
-    uint32_t sum = 0;
-    for (int i = first; i <= last; ++i) {
-        sum += (GetFieldAt(i, ax::kSpeedWhole) >> 1) * 8 + (GetFieldAt(i, ax::kSpeedEighths) & ax::kEighthsMask);
-    }
-    uint32_t avg = sum / static_cast<uint32_t>(last - first + 1);
-    if (avg == 0) avg = 1;
-    uint32_t q = 5455u / avg;
-    return (q >> 8) < (avg >> 1) ? q + 1 : q;
+    return AxleMsPerFoot(*this, first, last);
 }
 
 float CAxleFile::DistanceFeet(int a, int b) {
@@ -93,20 +80,4 @@ float CAxleFile::DistanceFeet(int a, int b) {
     return static_cast<float>(static_cast<double>(tHi - tLo) / static_cast<double>(m));
 }
 
-int CAxleFile::Reverse() {
-    const int saved = GetIndex();
-    const int n = GetCount();
-    if (n <= 0) return 0;
-    const uint32_t first = GetFieldAt(0, ax::kTime);
-    for (int i = 0; i < n / 2; ++i) Swap(i, n - 1 - i);
-    const uint32_t last = GetFieldAt(0, ax::kTime);
-    uint8_t prevMarker = 0;
-    for (int i = 0; i < n; ++i) {
-        SetFieldAt(i, ax::kTime, first + last - GetFieldAt(i, ax::kTime));
-        SetFieldAt(i, ax::kAxleNumber, static_cast<uint32_t>(i));
-        const uint32_t flags = GetFieldAt(i, ax::kSpeedEighths);
-        SetFieldAt(i, ax::kSpeedEighths, (flags & ~uint32_t(ax::kGapMarker)) | prevMarker);
-        prevMarker = static_cast<uint8_t>(flags & ax::kGapMarker);
-    }
-    return Seek(saved);
-}
+int CAxleFile::Reverse() { return ReverseAxleRecords(*this, GetCount()); }

@@ -1,5 +1,7 @@
 #include "TagFile.h"
 
+#include "Speed.h"
+
 #include <cstring>
 
 namespace tr = layout::tagread;
@@ -50,10 +52,7 @@ int CTagFile::GetAntennaNumber(std::span<const uint8_t> record) {
 
 int CTagFile::GetAntennaNumber() const { return GetAntennaNumber(CurrentRecord()); }
 
-int CTagFile::GetSpeedEighths() const {
-    return static_cast<int>(GetField(tr::kSpeedWhole) >> 1) * 8 +
-           static_cast<int>(GetField(tr::kSpeedEighths) & tr::kEighthsMask);
-}
+int CTagFile::GetSpeedEighths() const { return SpeedEighths(GetField(tr::kSpeedWhole), GetField(tr::kSpeedEighths)); }
 
 int CTagFile::GetReadCount() const {
     auto hex = [](uint32_t c) {
