@@ -1,3 +1,4 @@
+#include "AllocFile.h"
 #include "AllocLayout.h"
 #include "FileAccess.h"
 #include "RecordClasses.h"
@@ -56,20 +57,13 @@ CTag041::Vehicle CTag041::DescribeVehicle() const {
     int i = GetIndex();
     const int n = EntriesPresent();
     if (i < 0 || i >= n) return v;
-    const int key = KeyAt(i);
-    // Back to the record that starts the vehicle, then over its records.
-    while (i > 0) {
-        const uint32_t part = GetFieldAt(i, al::kPart);
-        if (part == 0 || part == al::kPartWhole) break;
-        --i;
-    }
-    v.first = static_cast<int>(GetFieldAt(i, al::kFirstAxle));
-    v.start = RawToMs(GetFieldAt(i, al::kStartTime));
-    for (int j = i; j < n && (j == i || KeyAt(j) == key); ++j) {
-        v.last = static_cast<int>(GetFieldAt(j, al::kLastAxle));
-        v.end = RawToMs(GetFieldAt(j, al::kEndTime));
-        ++v.records;
-    }
+    const RecordRange r = AllocVehicleRecords(
+        i, n, [this](int k) { return GetFieldAt(k, al::kPart); }, [this](int k) { return KeyAt(k); });
+    v.first = static_cast<int>(GetFieldAt(r.begin, al::kFirstAxle));
+    v.start = RawToMs(GetFieldAt(r.begin, al::kStartTime));
+    v.last = static_cast<int>(GetFieldAt(r.end - 1, al::kLastAxle));
+    v.end = RawToMs(GetFieldAt(r.end - 1, al::kEndTime));
+    v.records = r.end - r.begin;
     return v;
 }
 
@@ -130,8 +124,5 @@ unsigned CTag041::MsPerFoot(int first, int last) const {
     if (first < 0 || first > last || last >= EntriesPresent()) return static_cast<unsigned>(-1);
     uint32_t sum = 0;
     for (int i = first; i <= last; ++i) sum += (GetFieldAt(i, al::kSpeed) >> 1) * 8;
-    uint32_t avg = sum / static_cast<uint32_t>(last - first + 1);
-    if (avg == 0) avg = 1;
-    const uint32_t q = 5455u / avg;
-    return (q >> 8) < (avg >> 1) ? q + 1 : q;
+    return MsPerFootAtAverage(sum, static_cast<uint32_t>(last - first + 1));
 }

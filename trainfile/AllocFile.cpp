@@ -110,20 +110,14 @@ void CAllocFile::DescribeVehicle() {
     VehicleCache c;
     int i = GetIndex();
     if (IsValid(i)) {
-        const int n = GetCount();
         c.key = KeyAt(i);
-        while (i > 0) {
-            const uint32_t part = FieldAt(i, al::kPart);
-            if (part == 0 || part == al::kPartWhole) break;
-            --i;
-        }
-        c.firstAxle = static_cast<int>(FieldAt(i, al::kFirstAxle));
-        c.startTime = RawToMs(FieldAt(i, al::kStartTime));
-        for (int j = i; j < n && (j == i || KeyAt(j) == c.key); ++j) {
-            c.lastAxle = static_cast<int>(FieldAt(j, al::kLastAxle));
-            c.endTime = RawToMs(FieldAt(j, al::kEndTime));
-            ++c.records;
-        }
+        const RecordRange r = AllocVehicleRecords(
+            i, GetCount(), [this](int k) { return FieldAt(k, al::kPart); }, [this](int k) { return KeyAt(k); });
+        c.firstAxle = static_cast<int>(FieldAt(r.begin, al::kFirstAxle));
+        c.startTime = RawToMs(FieldAt(r.begin, al::kStartTime));
+        c.lastAxle = static_cast<int>(FieldAt(r.end - 1, al::kLastAxle));
+        c.endTime = RawToMs(FieldAt(r.end - 1, al::kEndTime));
+        c.records = r.end - r.begin;
     }
     m_Vehicle = c;
 }
@@ -194,10 +188,7 @@ unsigned CAllocFile::MsPerFoot(int first, int last) const {
     if (!IsValid(first) || !IsValid(last) || first > last) return static_cast<unsigned>(-1);
     uint32_t sum = 0;
     for (int i = first; i <= last; ++i) sum += (FieldAt(i, al::kSpeed) >> 1) * 8;
-    uint32_t avg = sum / static_cast<uint32_t>(last - first + 1);
-    if (avg == 0) avg = 1;
-    const uint32_t q = 5455u / avg;
-    return (q >> 8) < (avg >> 1) ? q + 1 : q;
+    return MsPerFootAtAverage(sum, static_cast<uint32_t>(last - first + 1));
 }
 
 bool CAllocFile::MakeVehicle(CAxleFile& axles, int& next, int k, uint8_t egc, uint8_t seq) {

@@ -15,6 +15,29 @@
 // Trains of fewer than 16 axles never pass.
 int HasArticulatedPattern(CAxleFile& axles);
 
+// Records [begin, end) of the vehicle that record i of n belongs to: back to
+// the record that starts it (part 0 or 255), then forward over the records
+// with record i's key. partAt(k) and keyAt(k) read record k through the
+// calling class's own accessors; this library's allocation class and the
+// current library's share the walk.
+struct RecordRange {
+    int begin = 0;
+    int end = 0;
+};
+template <class PartAt, class KeyAt>
+RecordRange AllocVehicleRecords(int i, int n, PartAt partAt, KeyAt keyAt) {
+    const int key = keyAt(i);
+    RecordRange r{i, i + 1};
+    while (r.begin > 0) {
+        const uint32_t part = partAt(r.begin);
+        if (part == 0 || part == layout::alloc::kPartWhole) break;
+        --r.begin;
+    }
+    r.end = r.begin + 1;
+    while (r.end < n && keyAt(r.end) == key) ++r.end;
+    return r;
+}
+
 class CAllocFile : public CTrainFile {
 public:
     // The record length new files get; the train comparison builds its
