@@ -208,14 +208,17 @@ private:
     CDecodedTag m_Tag1, m_Tag2;
 };
 
-// Broken-down time of a summary timestamp (month counted from 0).
-struct SummaryTime {
-    int second = 0, minute = 0, hour = 0, day = 0, month = 0, year = 0;
-};
-
 // Train summary file (.034): one 180-byte record.
 class CTag034 : public CTag {
 public:
+    // Broken-down time of a summary timestamp (month counted from 0), as the
+    // classic library's DecodeSummaryTime gives it. A member type, so that it
+    // never meets that library's SummaryTime, whose members are named in the
+    // plural.
+    struct SummaryTime {
+        int second = 0, minute = 0, hour = 0, day = 0, month = 0, year = 0;
+    };
+
     explicit CTag034(const wchar_t* base = L"", const wchar_t* extension = L"");
     const SummaryTime& GetFirstTime() const { return m_First; }
     const SummaryTime& GetLastTime() const { return m_Last; }

@@ -3,6 +3,7 @@
 #include "RecordClasses.h"
 #include "SummaryLayout.h"
 #include "TrainFile.h"
+#include "TrainSummaryFile.h"
 
 #include <iterator>
 
@@ -22,15 +23,9 @@ std::string FieldText(std::span<const uint8_t> entry, size_t offset, size_t leng
     return text;
 }
 
-SummaryTime DecodeStamp(uint32_t date, uint32_t time) {
-    SummaryTime t;
-    t.second = BcdToInt((time >> 24) & 0xFF);
-    t.minute = BcdToInt(time & 0xFF);
-    t.hour = BcdToInt((time >> 8) & 0xFF);
-    t.day = BcdToInt((date >> 16) & 0xFF);
-    t.month = BcdToInt((date >> 24) & 0xFF) - 1;
-    t.year = BcdToInt(date & 0xFFFF);
-    return t;
+CTag034::SummaryTime DecodeStamp(uint32_t date, uint32_t time) {
+    const ::SummaryTime t = DecodeSummaryTime(date, time);
+    return {t.seconds, t.minutes, t.hours, t.day, t.month, t.year};
 }
 
 }  // namespace

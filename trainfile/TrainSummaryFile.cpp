@@ -14,6 +14,14 @@ SummaryTime DecodeSummaryTime(uint32_t dateWord, uint32_t timeWord) {
     return t;
 }
 
+uint32_t PackSummaryDate(const SummaryTime& t) {
+    return IntToBcd(t.month + 1, 2) << 24 | IntToBcd(t.day, 2) << 16 | IntToBcd(t.year, 4);
+}
+
+uint32_t PackSummaryTime(const SummaryTime& t) {
+    return IntToBcd(t.seconds, 2) << 24 | IntToBcd(t.hours, 2) << 8 | IntToBcd(t.minutes, 2);
+}
+
 CTrainSummaryFile::CTrainSummaryFile() {
     SetHeaderField(hdr::kTypeGroup, sm::kTypeGroup);
     SetHeaderField(hdr::kTypeSubcode, sm::kTypeSubcode);

@@ -19,6 +19,9 @@ struct SummaryTime {
 // Decodes a packed date word (month, day, four-digit year) and a packed
 // time word (seconds, -, hours, minutes), all BCD.
 SummaryTime DecodeSummaryTime(uint32_t dateWord, uint32_t timeWord);
+// The packed date word and time word of a timestamp (the inverse).
+uint32_t PackSummaryDate(const SummaryTime& t);
+uint32_t PackSummaryTime(const SummaryTime& t);
 
 class CTrainSummaryFile : public CTrainFile {
 public:
