@@ -300,6 +300,35 @@ std::optional<std::string> EncodeTag(const CDecodedTag& tag) {
 }
 
 // ---------------------------------------------------------------------------
+// Extended railcar data
+
+std::optional<ExtendedRailcarData> DecodeExtendedRailcar(const DecodedTag& tag) {
+    if (tag.Layout() != AeiLayout::Railcar) return std::nullopt;
+    const uint32_t field64 = tag.Get(aei::kRailcar64);
+    if (aei::kExtValue.Get(field64) != aei::kExtendedValue) return std::nullopt;
+    ExtendedRailcarData data;
+    data.length = (aei::kExtLengthBit12.Get(field64) << aei::kExtLengthLowBits) | tag.Get(aei::kRailcar36);
+    const uint32_t axlesLow = tag.Get(aei::kRailcar40) - 1;
+    data.axles = ((aei::kExtAxlesHigh.Get(field64) << aei::kExtAxlesLowBits) | axlesLow) + 1;
+    return data;
+}
+
+bool EncodeExtendedRailcar(DecodedTag& tag, const ExtendedRailcarData& data) {
+    if (tag.Layout() != AeiLayout::Railcar || data.length >> aei::kExtLengthBits != 0 || data.axles == 0 ||
+        (data.axles - 1) >> aei::kExtAxlesBits != 0)
+        return false;
+    const uint32_t lessOne = data.axles - 1;
+    const uint32_t lowLength = data.length & ((1u << aei::kExtLengthLowBits) - 1);
+    const uint32_t lowAxles = lessOne & ((1u << aei::kExtAxlesLowBits) - 1);
+    tag.Set(aei::kRailcar36, lowLength);
+    tag.Set(aei::kRailcar40, lowAxles + 1);
+    tag.Set(aei::kRailcar64, aei::kExtValue.Put(aei::kExtendedValue) |
+                                 aei::kExtLengthBit12.Put(data.length >> aei::kExtLengthLowBits) |
+                                 aei::kExtAxlesHigh.Put(lessOne >> aei::kExtAxlesLowBits));
+    return true;
+}
+
+// ---------------------------------------------------------------------------
 // Consist entry tag reads
 
 namespace {

@@ -101,6 +101,25 @@ std::optional<std::string> EncodeTag(const DecodedTag& tag);
 std::optional<std::string> EncodeTag(const CDecodedTag& tag);
 
 // ---------------------------------------------------------------------------
+// Extended railcar data (value-7 railcar tags)
+
+// The length (13 bits, in the unit of the vehicle length field) and the axle
+// count (a 10-bit count less one, plus 1) of a value-7 railcar tag.
+struct ExtendedRailcarData {
+    uint32_t length = 0;
+    uint32_t axles = 0;
+};
+
+// The extended data of a railcar-layout tag whose value field holds 7;
+// nothing for any other tag.
+std::optional<ExtendedRailcarData> DecodeExtendedRailcar(const DecodedTag& tag);
+// Makes a railcar-layout tag a value-7 tag with this length and axle count
+// (fields 36, 40 and 64; the rest of field 64 becomes zero). False, and the
+// tag unchanged, for another layout, a length beyond 13 bits, or an axle
+// count of 0 or one whose count less one needs more than 10 bits.
+bool EncodeExtendedRailcar(DecodedTag& tag, const ExtendedRailcarData& data);
+
+// ---------------------------------------------------------------------------
 // Consist entry tag reads
 
 // Reader modes of the validity test: 0 reject, 1 strict, 2 medium, 3 or more

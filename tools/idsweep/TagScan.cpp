@@ -1,27 +1,14 @@
 #include "TagScan.h"
 
 #include "ConsistLayout.h"
-#include "TagDecode.h"
 
 #include <cstdlib>
 
 namespace idsweep {
 
 namespace cs = layout::consist;
-namespace aei = layout::aei;
 
 namespace {
-
-// Decoded railcar field 64 holds tag bits 93-101: the value field in its
-// top three bits (93-95), then bit 12 of the extended length (96), then the
-// high five bits of the extended axle count (97-101).
-constexpr unsigned kValueShift = 6;
-constexpr uint32_t kValueMask = 0x7;
-constexpr uint32_t kExtendedValue = 7;
-constexpr unsigned kLengthBit12Shift = 5;
-constexpr uint32_t kAxleHighMask = 0x1F;
-// Decoded field 40 is tag bits 56-60 plus 1: the low five bits of the count.
-constexpr unsigned kAxleLowBits = 5;
 
 constexpr uint16_t kFlagLength = 1u << 1;  // 'L'
 constexpr uint16_t kFlagAxles = 1u << 2;   // 'A'
@@ -35,14 +22,7 @@ uint16_t WithFlag(uint16_t flags, uint16_t flag, bool set) {
 std::optional<ExtendedRailcarData> ReadExtendedRailcarData(std::span<const uint8_t> text20) {
     const std::optional<DecodedTag> tag = DecodeTag(text20);
     if (!tag || tag->Egc() != cs::kEgcRailcar) return std::nullopt;
-    const uint32_t field64 = tag->Get(aei::kRailcar64);
-    if (((field64 >> kValueShift) & kValueMask) != kExtendedValue) return std::nullopt;
-    ExtendedRailcarData data;
-    // Bits 11-0 are the ordinary 12-bit length (tag bits 90-92 and 47-55).
-    data.length = (((field64 >> kLengthBit12Shift) & 1u) << 12) | tag->Get(aei::kRailcar36);
-    const uint32_t axlesLow = tag->Get(aei::kRailcar40) - 1;
-    data.axles = (((field64 & kAxleHighMask) << kAxleLowBits) | axlesLow) + 1;
-    return data;
+    return DecodeExtendedRailcar(*tag);
 }
 
 bool LengthMatches(uint32_t tagLength, int32_t vehicleLength) {

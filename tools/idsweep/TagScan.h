@@ -5,17 +5,13 @@
 // vehicle's axle count and length.
 #pragma once
 
+#include "TagDecode.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
 
 namespace idsweep {
-
-// Extended data of a value-7 railcar tag.
-struct ExtendedRailcarData {
-    uint32_t length = 0;  // 13 bits, in the unit of the vehicle length field
-    uint32_t axles = 0;   // 10-bit count plus 1
-};
 
 // The extended data of 20 tag characters, or nothing when the tag is not a
 // railcar tag (equipment group 19) with value field 7.

@@ -35,11 +35,6 @@ constexpr uint16_t kSummarySubcode = 4;
 // Antenna configuration codes of the tag read header.
 constexpr uint8_t kOneAntennaPerSide = 1;
 constexpr uint8_t kTwoAntennasPerSide = 3;
-// Value-7 extended railcar tags: the value field is the top three bits of
-// the railcar field at decoded offset 64 (tag bits 93-95), followed by bit
-// 12 of the length (tag bit 96) and bits 9-5 of the axle count less one
-// (tag bits 97-101).
-constexpr uint32_t kExtendedValue = 7;
 
 struct Civil {
     int year, month, day, hour, minute, second;
@@ -379,11 +374,8 @@ std::optional<DecodedTag> VehicleTag(const VehicleSpec& v, std::string& error) {
         t->Set(aei::kLoco40, uint32_t(axles));
     } else if (l == AeiLayout::Railcar) {
         if (v.extendedTag) {
-            const uint32_t lessOne = uint32_t(axles - 1);
-            t->Set(aei::kRailcar36, uint32_t(dm) & 0xFFF);
-            t->Set(aei::kRailcar40, (lessOne & 0x1F) + 1);
-            t->Set(aei::kRailcar64, kExtendedValue << 6 | (uint32_t(dm) >> 12 & 1) << 5 | (lessOne >> 5 & 0x1F));
-            if (dm >= (1 << 13)) {
+            // The axle count is limited far below what the extended bits hold.
+            if (!EncodeExtendedRailcar(*t, {uint32_t(dm), uint32_t(axles)})) {
                 error = where + "length too long for the tag";
                 return std::nullopt;
             }

@@ -140,6 +140,28 @@ constexpr BitMap kRailcarMap[] = {
     {kRailcar72, {114, 6}, 0, 0},
 };
 
+// Value-7 extended railcar tags: a railcar tag whose value field holds 7
+// carries a 13-bit length and a 10-bit axle count. Railcar field 64 (tag
+// bits 93-101) then holds the value field in its top three bits (tag bits
+// 93-95), bit 12 of the length (tag bit 96) and bits 9-5 of the axle count
+// less one (tag bits 97-101). Field 36 keeps length bits 11-0; field 40 is
+// the low five bits of the axle count less one, plus 1 as always.
+struct SubField {
+    uint8_t shift;
+    uint8_t width;
+    constexpr uint32_t Mask() const { return (1u << width) - 1; }
+    constexpr uint32_t Get(uint32_t word) const { return (word >> shift) & Mask(); }
+    constexpr uint32_t Put(uint32_t value) const { return (value & Mask()) << shift; }
+};
+constexpr SubField kExtValue{6, 3};        // of railcar field 64
+constexpr SubField kExtLengthBit12{5, 1};  // of railcar field 64
+constexpr SubField kExtAxlesHigh{0, 5};    // of railcar field 64
+constexpr uint32_t kExtendedValue = 7;
+constexpr unsigned kExtLengthLowBits = 12;  // the length bits of field 36
+constexpr unsigned kExtAxlesLowBits = 5;    // the axle count bits of field 40
+constexpr unsigned kExtLengthBits = 13;
+constexpr unsigned kExtAxlesBits = 10;
+
 constexpr BitMap kLocomotiveMap[] = {
     {kLoco32, {46, 1}, 0, 0},
     {kLoco36, {47, 9}, 0, 0},
