@@ -301,8 +301,8 @@ bool BuildMotion(const TrainDescription& d, const TrainGeometry& g, Motion& m, s
 // Recording
 
 double RawUnitMs(uint32_t numerator, uint16_t exponent) {
-    // The files hold the scale as a 32-bit float; use the same value.
-    return static_cast<float>(double(numerator) / std::pow(10.0, exponent));
+    // The files' readers keep the scale as a 32-bit float; use the same value.
+    return TimeScaleOf(numerator, exponent);
 }
 
 uint32_t Simulation::Raw(double t) const {

@@ -51,12 +51,17 @@ Civil AddSeconds(const StartTime& st, long long secs) {
             int(total / 3600), int(total / 60 % 60),       int(total % 60)};
 }
 
-uint32_t Bcd2(int v) { return uint32_t(((v / 10) % 10) << 4 | (v % 10)); }
-uint32_t Bcd4(int v) { return Bcd2(v / 100) << 8 | Bcd2(v % 100); }
-// Packed date word: month, day, four-digit year.
-uint32_t PackedDate(const Civil& c) { return Bcd2(c.month) << 24 | Bcd2(c.day) << 16 | Bcd4(c.year); }
-// Packed time word: seconds, -, hours, minutes.
-uint32_t PackedTime(const Civil& c) { return Bcd2(c.second) << 24 | Bcd2(c.hour) << 8 | Bcd2(c.minute); }
+// The summary's broken-down time (month counted from 0).
+SummaryTime SummaryTimeOf(const Civil& c) {
+    SummaryTime t;
+    t.seconds = c.second;
+    t.minutes = c.minute;
+    t.hours = c.hour;
+    t.day = c.day;
+    t.month = c.month - 1;
+    t.year = c.year;
+    return t;
+}
 
 // Header of a new file with fixed records (recordLength > 0) or variable
 // ones (0), stamped with the recording's start and the site's time scale.
@@ -67,12 +72,7 @@ void Stamp(CTrainFile& f, const Simulation& sim, uint16_t format, uint16_t group
     f.SetHeaderField(hdr::kTypeGroup, group);
     f.SetHeaderField(hdr::kTypeSubcode, subcode);
     f.SetHeaderField(hdr::kRecordLength, recordLength);
-    f.SetHeaderField(hdr::kDay, Bcd2(c.day));
-    f.SetHeaderField(hdr::kMonth, Bcd2(c.month));
-    f.SetHeaderField(hdr::kYear, Bcd4(c.year));
-    f.SetHeaderField(hdr::kSeconds, Bcd2(c.second));
-    f.SetHeaderField(hdr::kMinutes, Bcd2(c.minute));
-    f.SetHeaderField(hdr::kHours, Bcd2(c.hour));
+    SetHeaderDateTime(f.Header(), c.year, c.month, c.day, c.hour, c.minute, c.second);
     f.SetHeaderField(hdr::kScaleNumerator, siteTimeScale ? sim.desc.site.scaleNumerator : 1);
     f.SetHeaderField(hdr::kScaleExponent, siteTimeScale ? sim.desc.site.scaleExponent : 0);
 }
@@ -245,12 +245,12 @@ private:
         Stamp(f, m_sim, kFormatTagAndConsist, kSummaryGroup, kSummarySubcode, sm::kRecordSize);
         f.EnsureRecord();
         f.SetTrainId(m_sim.desc.trainId);
-        const Civil first = AddSeconds(m_sim.desc.start, 0);
-        const Civil last = AddSeconds(m_sim.desc.start, (long long)(m_sim.durationS));
-        f.Set(sm::kFirstDate, PackedDate(first));
-        f.Set(sm::kFirstTime, PackedTime(first));
-        f.Set(sm::kLastDate, PackedDate(last));
-        f.Set(sm::kLastTime, PackedTime(last));
+        const SummaryTime first = SummaryTimeOf(AddSeconds(m_sim.desc.start, 0));
+        const SummaryTime last = SummaryTimeOf(AddSeconds(m_sim.desc.start, (long long)(m_sim.durationS)));
+        f.Set(sm::kFirstDate, PackSummaryDate(first));
+        f.Set(sm::kFirstTime, PackSummaryTime(first));
+        f.Set(sm::kLastDate, PackSummaryDate(last));
+        f.Set(sm::kLastTime, PackSummaryTime(last));
         unsigned count[2] = {0, 0};
         for (const WheelEvent& w : m_sim.wheel) ++count[w.detector];
         f.Set(sm::kLastWheelB, !m_sim.wheel.empty() && m_sim.wheel.back().detector == 1 ? 1 : 0);
