@@ -64,29 +64,8 @@ int CTag035::GetTagCount() const { return static_cast<int>(GetField(cs::kTagCoun
 uint8_t CTag035::GetEgc() const { return static_cast<uint8_t>(GetField(cs::kEgc)); }
 uint8_t CTag035::GetReadStatus() const { return static_cast<uint8_t>(GetField(cs::kReadStatus)); }
 
-namespace {
-
-// Start of tag block k within an entry of the given size, or 0 when the
-// entry does not hold that block whole (or does not count it).
-size_t TagBlockStart(int k, int tagCount, size_t entrySize) {
-    if (k < 0 || k > 1 || k >= tagCount) return 0;
-    const size_t at = k == 0 ? cs::kTagBlock1 : cs::kTagBlock2;
-    return entrySize >= at + cs::kTagBlockSize ? at : 0;
-}
-
-}  // namespace
-
-std::span<uint8_t> CTag035::GetTagBlock(int k) {
-    const std::span<uint8_t> entry = GetCurrent();
-    const size_t at = TagBlockStart(k, GetTagCount(), entry.size());
-    return at ? entry.subspan(at, cs::kTagBlockSize) : std::span<uint8_t>();
-}
-
-std::span<const uint8_t> CTag035::GetTagBlock(int k) const {
-    const std::span<const uint8_t> entry = GetCurrent();
-    const size_t at = TagBlockStart(k, GetTagCount(), entry.size());
-    return at ? entry.subspan(at, cs::kTagBlockSize) : std::span<const uint8_t>();
-}
+std::span<uint8_t> CTag035::GetTagBlock(int k) { return EditableTagBlock(GetCurrent(), k); }
+std::span<const uint8_t> CTag035::GetTagBlock(int k) const { return EntryTagBlock(GetCurrent(), k); }
 
 uint16_t CTag035::GetTagFlags(int k) const {
     return static_cast<uint16_t>(layout::Get(GetTagBlock(k), 0, cs::kTagFlags));

@@ -135,12 +135,7 @@ int CConsistFile::FindVehicle(int n) {
     return 0;
 }
 
-std::span<uint8_t> CConsistFile::GetTagBlock(int k) {
-    const auto block = EntryTagBlock(Entry(), k);
-    if (block.empty()) return {};
-    const size_t at = static_cast<size_t>(block.data() - m_Data.data());
-    return std::span<uint8_t>(m_Data).subspan(at, block.size());
-}
+std::span<uint8_t> CConsistFile::GetTagBlock(int k) { return EditableTagBlock(Entry(), k); }
 
 void CConsistFile::DecodeTags() {
     m_Tags[0].Clear();

@@ -362,6 +362,11 @@ std::span<const uint8_t> EntryTagBlock(std::span<const uint8_t> entry, int k) {
     return entry.subspan(k == 0 ? cs::kTagBlock1 : cs::kTagBlock2, cs::kTagBlockSize);
 }
 
+std::span<uint8_t> EditableTagBlock(std::span<uint8_t> entry, int k) {
+    if (k < 0 || k >= EntryTagCount(entry)) return {};
+    return entry.subspan(k == 0 ? cs::kTagBlock1 : cs::kTagBlock2, cs::kTagBlockSize);
+}
+
 uint16_t EntryTagFlags(std::span<const uint8_t> entry, int k) {
     return static_cast<uint16_t>(layout::Get(EntryTagBlock(entry, k), 0, cs::kTagFlags));
 }

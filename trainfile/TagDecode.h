@@ -134,6 +134,8 @@ constexpr uint8_t kModeNotConfigured = 255;
 int EntryTagCount(std::span<const uint8_t> entry);
 // Tag block k (0 or 1) of the entry; empty when absent.
 std::span<const uint8_t> EntryTagBlock(std::span<const uint8_t> entry, int k);
+// The same block of an entry the caller may change, for editing its flags.
+std::span<uint8_t> EditableTagBlock(std::span<uint8_t> entry, int k);
 // Exception flags of tag block k; 0 when absent.
 uint16_t EntryTagFlags(std::span<const uint8_t> entry, int k);
 // Flags of tag block 1, OR those of tag block 2 when the entry has two.

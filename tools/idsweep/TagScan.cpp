@@ -46,10 +46,9 @@ std::optional<uint16_t> CheckedTagFlags(std::span<const uint8_t> entry, int k) {
 int CheckTagRead(std::span<uint8_t> entry, int k) {
     const std::optional<uint16_t> flags = CheckedTagFlags(entry, k);
     if (!flags) return 0;
-    const size_t block = k == 0 ? cs::kTagBlock1 : cs::kTagBlock2;
-    const uint32_t old = layout::Get(entry, block, cs::kTagFlags);
-    if (old == *flags) return 0;
-    layout::Set(entry, block, cs::kTagFlags, *flags);
+    const std::span<uint8_t> block = EditableTagBlock(entry, k);
+    if (layout::Get(block, 0, cs::kTagFlags) == *flags) return 0;
+    layout::Set(block, 0, cs::kTagFlags, *flags);
     return 1;
 }
 
