@@ -5,7 +5,14 @@
 #include "AxleLayout.h"
 #include "CarListLayout.h"
 #include "ConsistLayout.h"
+#include "DetectorLayout.h"
+#include "Event024Layout.h"
+#include "InputStateLayout.h"
+#include "IoLayout.h"
 #include "ScaleLayout.h"
+#include "SummaryLayout.h"
+#include "TagLayout.h"
+#include "WheelLayout.h"
 #include "WideText.h"
 #include "WipezeroFiles.h"
 
@@ -58,8 +65,9 @@ TEST(WipezeroHeaderRoutines, EachHeaderTypeZeroesItsOwnBytesAndNoRecord) {
         const char* type;
         std::span<const rz::Range> zeroed;
     } cases[] = {
-        {".007", "0x007", rz::kIoHeader},    {".011", "0x010", rz::kAxleHeader}, {".012", "0x012", rz::kWheelHeader},
-        {".O12", "0x012", rz::kWheelHeader}, {".015", "0x012", rz::kWheelHeader}, {".071", "0x071", rz::k071Header},
+        {".007", "0x007", layout::io::kReservedHeader},    {".011", "0x010", layout::axle::kReservedHeader},
+        {".012", "0x012", layout::wheel::kReservedHeader}, {".O12", "0x012", layout::wheel::kReservedHeader},
+        {".015", "0x012", layout::wheel::kReservedHeader}, {".071", "0x071", rz::k071Header},
         {".055", "0x055", common},           {".070", "0x070", common},
     };
     for (const Case& c : cases) {
@@ -84,10 +92,14 @@ TEST(WipezeroRecordRoutines, EachRecordTypeZeroesHeaderAndEveryRecord) {
     };
     const rz::Range common[] = {rz::kCommonHeader};
     const Case cases[] = {
-        {".017", "0x017", 8, common, rz::k017Record},        {".018", "0x018", 16, rz::k018Header, rz::k018Record},
-        {".01A", "0x01a", 26, common, rz::k01ARecord},       {".024", "0x024", 14, common, rz::k024Record},
-        {".043", "0x043", 64, common, rz::k043Record},       {".034", "0x034", 180, rz::k034Header, rz::k034Record},
-        {".036", "0x036", 48, common, rz::k036Record},       {".041", "0x041", 24, common, rz::k041Record},
+        {".017", "0x017", 8, common, rz::k017Record},
+        {".018", "0x018", 16, layout::detector::kReservedHeader, layout::detector::kReservedRecord},
+        {".01A", "0x01a", 26, common, layout::inputstate::kReservedRecord},
+        {".024", "0x024", 14, common, layout::event024::kReservedRecord},
+        {".043", "0x043", 64, common, rz::k043Record},
+        {".034", "0x034", 180, layout::summary::kReservedHeader, layout::summary::kReservedRecord},
+        {".036", "0x036", 48, common, layout::carlist::kReservedRecord},
+        {".041", "0x041", 24, common, layout::alloc::kReservedRecord},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.extension);
@@ -110,9 +122,9 @@ TEST(WipezeroRecordRoutines, SummaryKeepsHeaderBytes34To41) {
     ASSERT_EQ(after.size(), before.size());
     for (size_t i = hdr::kTypeAreaBegin; i < hdr::kTypeAreaEnd; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(after[i], i < rz::k034Header[0].begin ? 0xFF : 0);
+        EXPECT_EQ(after[i], i < layout::summary::kReservedHeader[0].begin ? 0xFF : 0);
     }
-    EXPECT_EQ(rz::k034Header[0].begin, 42u);
+    EXPECT_EQ(layout::summary::kReservedHeader[0].begin, 42u);
 }
 
 TEST(WipezeroRecordRoutines, CarListAndAllocationOfOtherEntryLengthsKeepTheirRecords) {
@@ -174,9 +186,9 @@ TEST(WipezeroTagReadRoutine, FiveRecordsKeepThreeBitsOfByte59AndTheHeader) {
     std::vector<uint8_t> expect = t.Write("00008901.060", FixedFile(L".060", 64, 5).FileLength(12345));
     ASSERT_EQ(t.Run().status, kShellSuccess);
     EXPECT_EQ(t.run.out, Zeroed("00008901.060", "0x060", 5));
-    for (size_t i = 0; i < 5; ++i) MaskAt(expect, RecordAt(i, 64), rz::k060Record);
+    for (size_t i = 0; i < 5; ++i) MaskAt(expect, RecordAt(i, 64), layout::tagread::kRecordUsedBits);
     EXPECT_EQ(t.Bytes("00008901.060"), expect);
-    EXPECT_EQ(expect[RecordAt(4, 64) + rz::k060Record[0].field.offset], 0x07);
+    EXPECT_EQ(expect[RecordAt(4, 64) + layout::tagread::kRecordUsedBits[0].field.offset], 0x07);
     EXPECT_EQ(layout::Get(expect, 0, hdr::kRecordCount), 5u);
 }
 
@@ -211,10 +223,10 @@ TEST(WipezeroConsistRoutine, ShortRecordsOneAndTwoTagBlocksAndSubRecords) {
     ZeroAt(expect, 0, rz::kCommonHeader);
     size_t at = hdr::kSize + entries[0].Size();  // the 20-byte entry is left as it is
     for (size_t i = 1; i < 5; ++i) {
-        layout::Set(expect, at, rz::k035Reserved, 0);
+        layout::Set(expect, at, cs::kReserved23, 0);
         const size_t blocks = i == 3 ? 2 : i == 1 ? 0 : 1;
-        if (blocks >= 1) MaskAt(expect, at + cs::kTagBlock1, rz::k035TagMasks);
-        if (blocks >= 2) MaskAt(expect, at + cs::kTagBlock2, rz::k035TagMasks);
+        if (blocks >= 1) MaskAt(expect, at + cs::kTagBlock1, cs::kTagUsedBits);
+        if (blocks >= 2) MaskAt(expect, at + cs::kTagBlock2, cs::kTagUsedBits);
         at += entries[i].Size();
     }
     const std::vector<uint8_t> after = t.Bytes("00008901.035");

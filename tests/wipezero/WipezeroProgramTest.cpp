@@ -3,6 +3,7 @@
 // and malformed files.
 #include "AxleLayout.h"
 #include "ConsistLayout.h"
+#include "SummaryLayout.h"
 #include "WideText.h"
 #include "WipezeroFiles.h"
 
@@ -180,8 +181,8 @@ TEST(WipezeroMalformed, OddEntryLengthsAndEmptyFilesNeverReachOutsideTheData) {
     EXPECT_NE(t.run.out.find(Zeroed("00008901.041", "0x041", 3)), std::string::npos);
     EXPECT_NE(t.run.out.find(Zeroed("00008901.043", "0x043", 1)), std::string::npos);
     // Of the summary record's reserved runs only those inside 100 bytes.
-    ZeroAt(summary, 0, rz::k034Header);
-    ZeroAt(summary, hdr::kSize, rz::k034Record[0]);
+    ZeroAt(summary, 0, layout::summary::kReservedHeader);
+    ZeroAt(summary, hdr::kSize, layout::summary::kReservedRecord[0]);
     EXPECT_EQ(t.Bytes("00008901.034"), summary);
     EXPECT_EQ(t.Bytes("00008901.043").size(), hdr::kSize);
 }

@@ -1,7 +1,18 @@
 #include "ReservedAreas.h"
 
+#include "AllocLayout.h"
+#include "AxleLayout.h"
+#include "CarListLayout.h"
+#include "ConsistLayout.h"
+#include "DetectorLayout.h"
+#include "Event024Layout.h"
+#include "InputStateLayout.h"
+#include "IoLayout.h"
 #include "RecordClasses.h"
 #include "ReservedLayout.h"
+#include "SummaryLayout.h"
+#include "TagLayout.h"
+#include "WheelLayout.h"
 #include "WideText.h"
 
 #include <algorithm>
@@ -59,41 +70,41 @@ constexpr std::span<const rz::Mask> kNoMasks{};
 
 // One row per routine of the type table.
 const Routine kRoutines[] = {
-    {ReservedArea::IoHeader, RecordObject::Identified, Counting::Header, rz::kIoHeader, false, kNoRanges, kNoRanges,
-     kNoMasks},
-    {ReservedArea::AxleHeader, RecordObject::Identified, Counting::Header, rz::kAxleHeader, false, kNoRanges,
+    {ReservedArea::IoHeader, RecordObject::Identified, Counting::Header, layout::io::kReservedHeader, false, kNoRanges,
      kNoRanges, kNoMasks},
-    {ReservedArea::WheelHeader, RecordObject::Identified, Counting::Header, rz::kWheelHeader, false, kNoRanges,
-     kNoRanges, kNoMasks},
+    {ReservedArea::AxleHeader, RecordObject::Identified, Counting::Header, layout::axle::kReservedHeader, false,
+     kNoRanges, kNoRanges, kNoMasks},
+    {ReservedArea::WheelHeader, RecordObject::Identified, Counting::Header, layout::wheel::kReservedHeader, false,
+     kNoRanges, kNoRanges, kNoMasks},
     {ReservedArea::Records017, RecordObject::Identified, Counting::RecordsAndHeader, kNoRanges, true, rz::k017Record,
      kNoRanges, kNoMasks},
-    {ReservedArea::Records018, RecordObject::Identified, Counting::RecordsAndHeader, rz::k018Header, false,
-     rz::k018Record, kNoRanges, kNoMasks},
-    {ReservedArea::Records01A, RecordObject::Class01A, Counting::RecordsAndHeader, kNoRanges, true, rz::k01ARecord,
-     kNoRanges, kNoMasks},
+    {ReservedArea::Records018, RecordObject::Identified, Counting::RecordsAndHeader, layout::detector::kReservedHeader,
+     false, layout::detector::kReservedRecord, kNoRanges, kNoMasks},
+    {ReservedArea::Records01A, RecordObject::Class01A, Counting::RecordsAndHeader, kNoRanges, true,
+     layout::inputstate::kReservedRecord, kNoRanges, kNoMasks},
     {ReservedArea::Records020, RecordObject::Identified, Counting::RecordsAndHeader, kNoRanges, true, kNoRanges,
      rz::k020Text, kNoMasks},
     {ReservedArea::Records021, RecordObject::Identified, Counting::RecordsAndHeader, kNoRanges, true, kNoRanges,
      rz::k021Text, kNoMasks},
-    {ReservedArea::Records024, RecordObject::Class024, Counting::RecordsAndHeader, kNoRanges, true, rz::k024Record,
-     kNoRanges, kNoMasks},
+    {ReservedArea::Records024, RecordObject::Class024, Counting::RecordsAndHeader, kNoRanges, true,
+     layout::event024::kReservedRecord, kNoRanges, kNoMasks},
     {ReservedArea::Records031, RecordObject::Identified, Counting::RecordsAndHeader, kNoRanges, true, rz::k031Record,
      rz::k031Text, kNoMasks},
-    {ReservedArea::Records034, RecordObject::Class034, Counting::RecordsAndHeader, rz::k034Header, false,
-     rz::k034Record, kNoRanges, kNoMasks},
+    {ReservedArea::Records034, RecordObject::Class034, Counting::RecordsAndHeader, layout::summary::kReservedHeader,
+     false, layout::summary::kReservedRecord, kNoRanges, kNoMasks},
     // The consist records have their own action (CleanConsistRecord).
     {ReservedArea::Records035, RecordObject::Class035, Counting::RecordsAndHeader, kNoRanges, true, kNoRanges,
      kNoRanges, kNoMasks},
-    {ReservedArea::Records036, RecordObject::Identified, Counting::RecordsAndHeader, kNoRanges, true, rz::k036Record,
-     kNoRanges, kNoMasks, EntryRule::AtLeast, rz::k036MinEntryLength},
-    {ReservedArea::Records041, RecordObject::Class041, Counting::RecordsAndHeader, kNoRanges, true, rz::k041Record,
-     kNoRanges, kNoMasks, EntryRule::Exactly, rz::k041EntryLength},
+    {ReservedArea::Records036, RecordObject::Identified, Counting::RecordsAndHeader, kNoRanges, true,
+     layout::carlist::kReservedRecord, kNoRanges, kNoMasks, EntryRule::AtLeast, layout::carlist::kRecordSize},
+    {ReservedArea::Records041, RecordObject::Class041, Counting::RecordsAndHeader, kNoRanges, true,
+     layout::alloc::kReservedRecord, kNoRanges, kNoMasks, EntryRule::Exactly, layout::alloc::kRecordSize},
     {ReservedArea::Records043, RecordObject::Identified, Counting::RecordsAndHeader, kNoRanges, true, rz::k043Record,
      kNoRanges, kNoMasks},
     {ReservedArea::CommonHeader, RecordObject::Identified, Counting::Header, kNoRanges, true, kNoRanges, kNoRanges,
      kNoMasks},
     {ReservedArea::Records060, RecordObject::Class060, Counting::Records, kNoRanges, false, kNoRanges, kNoRanges,
-     rz::k060Record},
+     layout::tagread::kRecordUsedBits},
     {ReservedArea::Header071, RecordObject::Identified, Counting::Header, rz::k071Header, false, kNoRanges, kNoRanges,
      kNoMasks},
 };
@@ -151,12 +162,12 @@ void CleanConsistRecord(CTag& object, uint32_t index) {
     }
     if (offset > data.size() || length > data.size() - offset) return;  // not a whole record
     const std::span<uint8_t> record = data.subspan(offset, length);
-    layout::Set(record, 0, rz::k035Reserved, 0);
+    layout::Set(record, 0, cs::kReserved23, 0);
 
     const uint32_t tagCount = layout::Get(record, 0, cs::kTagCount);
     const size_t blocks[] = {cs::kTagBlock1, cs::kTagBlock2};
     for (uint32_t k = 0; k < 2 && k < tagCount; ++k)
-        if (blocks[k] + cs::kTagBlockSize <= record.size()) ApplyMasks(record, blocks[k], rz::k035TagMasks);
+        if (blocks[k] + cs::kTagBlockSize <= record.size()) ApplyMasks(record, blocks[k], cs::kTagUsedBits);
 }
 
 bool RecordRuleHolds(const CTag& object, const Routine& r) {

@@ -26,6 +26,8 @@ constexpr size_t kZeroBegin = 17;
 constexpr size_t kZeroEnd = 24;
 constexpr Field kRecordFields[] = {kFirstAxle, kLastAxle, kStartTime, kEndTime, kEgc,
                                    kSequence,  kPart,     kSpeed,     kKeyHigh};
+// Reserved bytes of the 24-byte records.
+constexpr ByteRange kReservedRecord[] = {{kZeroBegin, kZeroEnd}};
 
 constexpr uint8_t kPartWhole = 255;  // a vehicle written as one record
 constexpr uint8_t kDirectionBit = 0x01;

@@ -20,6 +20,8 @@ constexpr Field kIoByte39{44, 2, "IO header byte 39"};
 constexpr size_t kSummaryZeroBegin = 46;
 constexpr size_t kSummaryZeroEnd = 60;
 constexpr Field kHeaderFields[] = {kRisingA, kRisingB, kPassagesAB, kPassagesBA, kIoWord40, kIoByte39};
+// Reserved header bytes: the rest of the type area after the summary.
+constexpr ByteRange kReservedHeader[] = {{kSummaryZeroBegin, kSummaryZeroEnd}};
 
 // Record fields.
 constexpr Field kSpeedWhole{0, 1, "direction bit and whole mph"};

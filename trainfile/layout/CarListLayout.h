@@ -30,6 +30,7 @@ constexpr size_t kZeroBegin = 35;
 constexpr size_t kZeroEnd = 48;
 constexpr Field kRecordFields[] = {kWord0,      kVehicleNumber, kFirstAxle, kAxleCount, kEgc,        kReadStatus,
                                    kOrientation, kZero17,       kVehicleLength, kByte6, kTagByte44, kStatusLetter};
+constexpr ByteRange kReservedRecord[] = {{kZeroBegin, kZeroEnd}};
 
 // Flags the status letter reports: L and A.
 constexpr uint16_t kReportedFlags = 0x0006;

@@ -52,6 +52,15 @@ constexpr Field kTagUnused29{29, 1, "tag byte 29"};
 constexpr Field kTagReserved30{30, 2, "tag reserved"};
 constexpr Field kTagFields[] = {kTagBits0, kTagUnused1, kTagFlags,      kTagUnused4,  kTagLead,
                                 kTagTerminator, kTagBits28, kTagUnused29, kTagReserved30};
+// The bits of a tag block that carry meaning: bits 0-2 of byte 0, the
+// exception flags but bits 10-13, bits 0-4 of byte 28; bytes 30 and 31 are
+// reserved whole.
+constexpr UsedBits kTagUsedBits[] = {
+    {kTagBits0, 0x07},
+    {kTagFlags, 0xC3FF},
+    {kTagBits28, 0x1F},
+    {kTagReserved30, 0x0000},
+};
 
 // Sub-record header (offsets from the sub-record start).
 constexpr Field kSubLength{0, 2, "sub-record length"};

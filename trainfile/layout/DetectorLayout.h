@@ -4,6 +4,7 @@
 #pragma once
 
 #include "FieldLayout.h"
+#include "HeaderLayout.h"
 
 namespace layout::detector {
 
@@ -17,6 +18,8 @@ constexpr Field kFirstSpeed{35, 1, "train speed at the first record, whole mph"}
 constexpr Field kLastSpeed{36, 1, "train speed at the last record, whole mph"};
 constexpr Field kCarry39{39, 1, "value carried into the correlation header"};
 constexpr Field kHeaderFields[] = {kFirstSpeed, kLastSpeed, kCarry39};
+// Reserved header bytes: 50 to 59.
+constexpr ByteRange kReservedHeader[] = {{50, header::kTypeAreaEnd}};
 
 // Record fields.
 constexpr Field kNumber{0, 2, "record number (from 1)"};
@@ -30,6 +33,8 @@ constexpr Field kSide2Value{13, 2, "side 2 value"};
 constexpr Field kUnused15{15, 1, "byte 15"};
 constexpr Field kRecordFields[] = {kNumber,    kUnused2,   kMsSincePrevious, kSide1Code, kSide1Value,
                                    kUnused11,  kSide2Code, kSide2Value,      kUnused15};
+// Reserved record bytes: the unused word at offset 2.
+constexpr ByteRange kReservedRecord[] = {{kUnused2.offset, uint16_t(kUnused2.End())}};
 
 // Side codes that report an alarm.
 constexpr char kAlarmCodes[] = {'A', 'C', 'D'};

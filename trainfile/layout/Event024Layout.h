@@ -14,5 +14,6 @@ constexpr Field kTime{0, 2, "raw timestamp (16 bits)"};
 constexpr size_t kReservedBegin = 8;
 constexpr size_t kReservedEnd = 14;
 constexpr Field kRecordFields[] = {kTime};
+constexpr ByteRange kReservedRecord[] = {{kReservedBegin, kReservedEnd}};
 
 }  // namespace layout::event024

@@ -20,6 +20,20 @@ struct Field {
     constexpr size_t End() const { return size_t(offset) + width; }
 };
 
+// A run of bytes [begin, end) of a header or a record that is no field,
+// such as a reserved area.
+struct ByteRange {
+    uint16_t begin;
+    uint16_t end;
+    constexpr size_t Size() const { return size_t(end) - begin; }
+};
+
+// A field of which only the bits in keep carry meaning.
+struct UsedBits {
+    Field field;
+    uint32_t keep;
+};
+
 // True when a field at base + f.offset fits inside a buffer of size bytes.
 constexpr bool Fits(size_t size, size_t base, const Field& f) {
     return base <= size && f.End() <= size - base;

@@ -15,6 +15,7 @@ constexpr Field kStates{4, 2, "input states"};
 constexpr size_t kReservedBegin = 23;
 constexpr size_t kReservedEnd = 26;
 constexpr Field kRecordFields[] = {kTime, kStates};
+constexpr ByteRange kReservedRecord[] = {{kReservedBegin, kReservedEnd}};
 
 // Idle pattern of the input states, and the bits compared with it, in the
 // order a state listing prints them.

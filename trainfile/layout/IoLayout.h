@@ -18,6 +18,8 @@ constexpr Field kCarry40{40, 2, "value for axle header 42"};
 constexpr Field kPreprocessed{42, 1, "pre-processed flag"};
 constexpr Field kRecorderVersion{43, 1, "recorder version"};
 constexpr Field kHeaderFields[] = {kAbSpacing, kInversion, kCarry39, kCarry40, kPreprocessed, kRecorderVersion};
+// Reserved header bytes: byte 50 and bytes 55 to 59.
+constexpr ByteRange kReservedHeader[] = {{50, 51}, {55, 60}};
 
 // Record fields.
 constexpr Field kTime{0, 4, "raw timestamp"};

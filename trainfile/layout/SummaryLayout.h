@@ -4,6 +4,7 @@
 #pragma once
 
 #include "FieldLayout.h"
+#include "HeaderLayout.h"
 
 namespace layout::summary {
 
@@ -24,6 +25,13 @@ constexpr Field kLastDate{102, 4, "last timestamp, packed date"};
 constexpr Field kLastTime{106, 4, "last timestamp, packed time"};
 constexpr Field kRecordFields[] = {kFirstDate, kFirstTime, kLastWheelB, kCountB,  kCountA,
                                    kFlaggedB,  kFlaggedA,  kLastDate,   kLastTime};
+
+// Reserved areas. In the header: the u16 values at 42 and 44 and bytes 46
+// to 59 (bytes 34 to 41 carry data). In the record: byte 1 and six runs of
+// the bytes after the last timestamp.
+constexpr ByteRange kReservedHeader[] = {{42, 44}, {44, 46}, {46, header::kTypeAreaEnd}};
+constexpr ByteRange kReservedRecord[] = {{1, 2},     {118, 126}, {130, 136}, {138, 144},
+                                         {146, 150}, {160, 170}, {172, 180}};
 
 // Fields other producers fill that only the current library's summary line
 // prints.

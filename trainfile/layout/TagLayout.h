@@ -34,8 +34,11 @@ constexpr Field kReadCountHigh{52, 1, "read count, high hex digit"};
 constexpr Field kReadCountLow{53, 1, "read count, low hex digit"};
 constexpr Field kSpeedWhole{60, 1, "direction bit and whole mph"};
 constexpr Field kSpeedEighths{61, 1, "eighths of a mph"};
+constexpr Field kByte59{59, 1, "byte 59 (bits 0-2)"};
 constexpr Field kRecordFields[] = {kTime, kLead, kAntenna, kUnused51, kReadCountHigh, kReadCountLow, kSpeedWhole,
-                                   kSpeedEighths};
+                                   kSpeedEighths, kByte59};
+// Of byte 59 only the low three bits are used.
+constexpr UsedBits kRecordUsedBits[] = {{kByte59, 0x07}};
 
 constexpr uint8_t kDirectionBit = 0x01;
 constexpr uint8_t kEighthsMask = 0x07;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "FieldLayout.h"
+#include "HeaderLayout.h"
 
 namespace layout::wheel {
 
@@ -18,6 +19,8 @@ constexpr Field kAbSpacing{34, 1, "AB spacing (tenths of an inch)"};
 constexpr size_t kRecorderAreaBegin = 35;
 constexpr size_t kRecorderAreaEnd = 43;
 constexpr Field kHeaderFields[] = {kAbSpacing};
+// Reserved header bytes: the rest of the type area after the recorder's.
+constexpr ByteRange kReservedHeader[] = {{kRecorderAreaEnd, header::kTypeAreaEnd}};
 
 // Record fields.
 constexpr Field kDetector{0, 1, "detector (0 = A, 1 = B)"};
