@@ -5,6 +5,7 @@
 // trainfile/layout.
 #pragma once
 
+#include "CarListCounters.h"
 #include "Tag.h"
 #include "TagDecode.h"
 
@@ -233,13 +234,8 @@ private:
     SummaryTime m_First, m_Last;
 };
 
-// Counters over the vehicles of a car list.
-struct CarListCounts {
-    int locomotives = 0, locomotivesRead = 0;  // EGC 5; read: status other than 4
-    int others = 0, othersRead = 0;
-    int axles = 0;                             // first axle + axle count of the last vehicle
-    int status[5] = {};                        // vehicles with status 0 .. 4
-};
+// Counters over the vehicles of a car list: the classic library's.
+using CarListCounts = CarListCounters;
 
 // Car list file (.036): 48-byte records.
 class CTag036 : public CTag {

@@ -93,17 +93,7 @@ void CTag036::CountVehicles() {
     // The first record of each vehicle counts.
     SelectEntry(0, 0);
     do {
-        const uint32_t status = GetField(cl::kReadStatus);
-        const bool read = status != layout::consist::kStatusNoTag;
-        if (GetField(cl::kEgc) == layout::consist::kEgcLocomotive) {
-            ++m_Counts.locomotives;
-            if (read) ++m_Counts.locomotivesRead;
-        } else {
-            ++m_Counts.others;
-            if (read) ++m_Counts.othersRead;
-        }
-        m_Counts.axles = static_cast<int>(GetField(cl::kFirstAxle) + GetField(cl::kAxleCount));
-        if (status <= layout::consist::kStatusNoTag) ++m_Counts.status[status];
+        CountCarListVehicle(m_Counts, *this);
     } while (NextCar());
     SelectEntry(0, 0);
 }

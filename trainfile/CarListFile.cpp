@@ -24,17 +24,7 @@ void CCarListFile::Count() {
     m_Counters = CarListCounters{};
     if (!Seek(0)) return;
     do {
-        const uint32_t status = GetField(cl::kReadStatus);
-        const bool read = status != cs::kStatusNoTag;
-        if (GetField(cl::kEgc) == cs::kEgcLocomotive) {
-            ++m_Counters.locomotives;
-            if (read) ++m_Counters.locomotivesRead;
-        } else {
-            ++m_Counters.others;
-            if (read) ++m_Counters.othersRead;
-        }
-        m_Counters.axles = static_cast<int>(GetField(cl::kFirstAxle) + GetField(cl::kAxleCount));
-        if (status <= cs::kStatusNoTag) ++m_Counters.status[status];
+        CountCarListVehicle(m_Counters, *this);
     } while (NextCar());
     Seek(0);
 }

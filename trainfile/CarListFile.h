@@ -2,22 +2,13 @@
 // built from the consist with the tags decoded.
 #pragma once
 
+#include "CarListCounters.h"
 #include "CarListLayout.h"
 #include "TagDecode.h"
 #include "TrainFile.h"
 
 #include <cstdio>
 #include <string>
-
-// Counts over the vehicles of a car list (first record of each vehicle).
-struct CarListCounters {
-    int locomotives = 0;      // EGC 5
-    int locomotivesRead = 0;  // EGC 5 with a read status other than 4
-    int others = 0;
-    int othersRead = 0;
-    int axles = 0;            // first axle + axle count of the last vehicle
-    int status[5] = {};       // vehicles with read status 0..4
-};
 
 class CCarListFile : public CTrainFile {
 public:
