@@ -84,11 +84,7 @@ CTag060::CTag060(const wchar_t* base, const wchar_t* extension) : CTag(base, ext
 void CTag060::OnEntrySelected() { DecodeInto(m_Tag, GetCurrent(), tr::kLead.offset); }
 
 std::string CTag060::GetTagText() const {
-    const std::span<const uint8_t> entry = GetCurrent();
-    std::string text;
-    for (size_t i = tr::kTextAreaBegin; i < tr::kTextAreaEnd && i < entry.size() && entry[i] != 0; ++i)
-        text.push_back(static_cast<char>(entry[i]));
-    return text;
+    return layout::GetText(GetCurrent(), tr::kTextAreaBegin, tr::kTextAreaEnd - tr::kTextAreaBegin);
 }
 
 int CTag060::GetAntennaConfig() const {

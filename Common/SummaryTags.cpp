@@ -14,15 +14,6 @@ namespace cl = layout::carlist;
 
 namespace {
 
-// Text of a fixed field: up to its first zero byte, never past the field or
-// the bytes present.
-std::string FieldText(std::span<const uint8_t> entry, size_t offset, size_t length) {
-    std::string text;
-    for (size_t i = offset; i < offset + length && i < entry.size() && entry[i] != 0; ++i)
-        text.push_back(static_cast<char>(entry[i]));
-    return text;
-}
-
 CTag034::SummaryTime DecodeStamp(uint32_t date, uint32_t time) {
     const ::SummaryTime t = DecodeSummaryTime(date, time);
     return {t.seconds, t.minutes, t.hours, t.day, t.month, t.year};
@@ -50,8 +41,8 @@ void CTag034::OnOpened() {
 std::string CTag034::FormatSummaryLine() const {
     const std::span<const uint8_t> rec = GetEntry(0);
     if (rec.empty()) return std::string();
-    const std::string id = FieldText(rec, sm::kTrainIdOffset, sm::kTrainIdLength);
-    const std::string text30 = FieldText(rec, sl::kText30Offset, sl::kText30Length);
+    const std::string id = layout::GetText(rec, sm::kTrainIdOffset, sm::kTrainIdLength);
+    const std::string text30 = layout::GetText(rec, sl::kText30Offset, sl::kText30Length);
     int words[std::size(sl::kLineWords)];
     for (size_t i = 0; i < std::size(sl::kLineWords); ++i) words[i] = static_cast<int>(layout::Get(rec, 0, sl::kLineWords[i]));
     char line[512];
@@ -108,10 +99,10 @@ int CTag036::NextCar() {
     return 0;
 }
 
-std::string CTag036::GetInitials() const { return FieldText(GetCurrent(), cl::kInitialsOffset, cl::kInitialsLength); }
+std::string CTag036::GetInitials() const { return layout::GetText(GetCurrent(), cl::kInitialsOffset, cl::kInitialsLength); }
 
 std::string CTag036::GetCarNumber() const {
-    return FieldText(GetCurrent(), cl::kCarNumberOffset, cl::kCarNumberLength);
+    return layout::GetText(GetCurrent(), cl::kCarNumberOffset, cl::kCarNumberLength);
 }
 
 std::string CTag036::FormatCarListing() const {
@@ -119,8 +110,8 @@ std::string CTag036::FormatCarListing() const {
     for (int i = 0; i < EntriesPresent(); ++i) {
         const std::span<const uint8_t> rec = GetEntry(i);
         const bool noTag = layout::Get(rec, 0, cl::kReadStatus) == layout::consist::kStatusNoTag;
-        const std::string initials = noTag ? "0" : FieldText(rec, cl::kInitialsOffset, cl::kInitialsLength);
-        const std::string number = noTag ? "0" : FieldText(rec, cl::kCarNumberOffset, cl::kCarNumberLength);
+        const std::string initials = noTag ? "0" : layout::GetText(rec, cl::kInitialsOffset, cl::kInitialsLength);
+        const std::string number = noTag ? "0" : layout::GetText(rec, cl::kCarNumberOffset, cl::kCarNumberLength);
         char line[64];
         std::snprintf(line, sizeof line, "%03d %03d %02d %5s %8s\n", i + 1,
                       static_cast<int>(layout::Get(rec, 0, cl::kEgc)),

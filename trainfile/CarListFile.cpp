@@ -30,12 +30,8 @@ void CCarListFile::Count() {
 }
 
 std::string CCarListFile::TextAt(int i, size_t offset, size_t length) const {
-    std::string text;
-    if (!IsValid(i) || offset + length > GetRecordLength()) return text;
-    const auto d = Data();
-    const size_t base = static_cast<size_t>(i) * GetRecordLength() + offset;
-    for (size_t k = 0; k < length && base + k < d.size() && d[base + k]; ++k) text.push_back(static_cast<char>(d[base + k]));
-    return text;
+    if (!IsValid(i) || offset + length > GetRecordLength()) return std::string();
+    return layout::GetText(Data(), static_cast<size_t>(i) * GetRecordLength() + offset, length);
 }
 
 std::string CCarListFile::GetInitials() const { return TextAt(GetIndex(), cl::kInitialsOffset, cl::kInitialsLength); }

@@ -225,14 +225,10 @@ uint32_t DecodedTag::Get(const layout::Field& f) const { return layout::Get(byte
 
 void DecodedTag::Set(const layout::Field& f, uint32_t v) { layout::Set(bytes, 0, f, v); }
 
-std::string DecodedTag::Owner() const {
-    const auto* p = reinterpret_cast<const char*>(bytes.data() + aei::kOwnerOffset);
-    return std::string(p, strnlen(p, aei::kOwnerLength));
-}
+std::string DecodedTag::Owner() const { return layout::GetText(bytes, aei::kOwnerOffset, aei::kOwnerLength); }
 
 std::string DecodedTag::NumberText() const {
-    const auto* p = reinterpret_cast<const char*>(bytes.data() + aei::kNumberTextOffset);
-    return std::string(p, strnlen(p, aei::kNumberTextLength));
+    return layout::GetText(bytes, aei::kNumberTextOffset, aei::kNumberTextLength);
 }
 
 std::optional<DecodedTag> DecodeTag(std::span<const uint8_t> text20) {

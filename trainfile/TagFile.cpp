@@ -2,8 +2,6 @@
 
 #include "Speed.h"
 
-#include <cstring>
-
 namespace tr = layout::tagread;
 
 int CTagFile::Load(const char* name) { return CTrainFile::Load(name); }
@@ -29,9 +27,7 @@ int CTagFile::DecodeCurrent() {
     }
     // The text runs from the lead character to its terminator, which lies
     // before the antenna digit; a missing terminator ends it there.
-    const size_t end = std::min(rec.size(), tr::kTextAreaEnd);
-    const auto* p = reinterpret_cast<const char*>(rec.data() + tr::kTextAreaBegin);
-    m_szTagText.assign(p, strnlen(p, end - tr::kTextAreaBegin));
+    m_szTagText = layout::GetText(rec, tr::kTextAreaBegin, tr::kTextAreaEnd - tr::kTextAreaBegin);
     return m_Decoded.Assign(rec.subspan(tr::kTextAreaBegin));
 }
 

@@ -51,11 +51,7 @@ uint32_t CTrainSummaryFile::Get(const layout::Field& f) const { return layout::G
 bool CTrainSummaryFile::Set(const layout::Field& f, uint32_t v) { return layout::Set(Data(), 0, f, v); }
 
 std::string CTrainSummaryFile::GetTrainId() const {
-    std::string id;
-    const auto d = Data();
-    for (size_t i = sm::kTrainIdOffset; i < sm::kTrainIdOffset + sm::kTrainIdLength && i < d.size() && d[i]; ++i)
-        id.push_back(static_cast<char>(d[i]));
-    return id;
+    return layout::GetText(Data(), sm::kTrainIdOffset, sm::kTrainIdLength);
 }
 
 void CTrainSummaryFile::SetTrainId(const std::string& id) {

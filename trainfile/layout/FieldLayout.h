@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 
 namespace layout {
 
@@ -60,6 +61,15 @@ inline uint32_t Get(std::span<const uint8_t> bytes, size_t base, const Field& f)
 inline bool Set(std::span<uint8_t> bytes, size_t base, const Field& f, uint32_t value) {
     if (!Fits(bytes.size(), base, f)) return false;
     return SetLE(bytes, base + f.offset, f.width, value);
+}
+
+// Text of a fixed text area of length bytes at offset: up to its first zero
+// byte, never past the area or the bytes present.
+inline std::string GetText(std::span<const uint8_t> bytes, size_t offset, size_t length) {
+    std::string text;
+    for (size_t i = offset; i < offset + length && i < bytes.size() && bytes[i] != 0; ++i)
+        text.push_back(static_cast<char>(bytes[i]));
+    return text;
 }
 
 }  // namespace layout
