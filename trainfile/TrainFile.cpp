@@ -23,22 +23,27 @@ bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& out) {
     return plat::ReadWholeFile(name, out);
 }
 
-int WriteNewFile(const std::string& name, const void* bytes, size_t len) {
+namespace {
+
+// Runs a platform write under the name limit; a failure prints its message.
+int CheckedWrite(bool (*write)(const std::string&, const void*, size_t), const std::string& name, const void* bytes,
+                 size_t len) {
     if (name.size() >= kMaxTrainFileName) plat::SetLastError(plat::kErrNameTooLong);
-    if (name.size() >= kMaxTrainFileName || !plat::WriteNewFile(name, bytes, len)) {
+    if (name.size() >= kMaxTrainFileName || !write(name, bytes, len)) {
         std::printf("Error %d creating file \"%s\"\n", static_cast<int>(plat::GetLastError()), name.c_str());
         return 0;
     }
     return 1;
 }
 
+}  // namespace
+
+int WriteNewFile(const std::string& name, const void* bytes, size_t len) {
+    return CheckedWrite(plat::WriteNewFile, name, bytes, len);
+}
+
 int AppendToFile(const std::string& name, const void* bytes, size_t len) {
-    if (name.size() >= kMaxTrainFileName) plat::SetLastError(plat::kErrNameTooLong);
-    if (name.size() >= kMaxTrainFileName || !plat::AppendToFile(name, bytes, len)) {
-        std::printf("Error %d creating file \"%s\"\n", static_cast<int>(plat::GetLastError()), name.c_str());
-        return 0;
-    }
-    return 1;
+    return CheckedWrite(plat::AppendToFile, name, bytes, len);
 }
 
 int FileExists(const std::string& name) { return plat::FileExists(name) ? 1 : 0; }
