@@ -5,6 +5,7 @@
 
 #include "AxleLayout.h"
 #include "HeaderLayout.h"
+#include "WheelLayout.h"
 
 #include <algorithm>
 #include <array>
@@ -33,8 +34,8 @@ int32_t TruncI32(long double v) {
 void PassageSpeed(uint32_t abSpacing, uint32_t first, uint32_t second, bool dirBit, uint8_t& byte0, uint8_t& byte1) {
     // Tenths of an inch per millisecond to miles per hour, rounded to the
     // nearest eighth by adding 1/16.
-    constexpr double kMilesPerTenthInch = 1.5782828282828283e-6;
-    constexpr double kHoursPerMs = 2.7777777777777776e-7;
+    constexpr double kMilesPerTenthInch = layout::wheel::kTenthInchToMiles;
+    constexpr double kHoursPerMs = layout::wheel::kMsToHours;
     const int32_t diff = static_cast<int32_t>(second - first);
     int32_t whole = 0, eighths = 0;
     // A passage that took no time, or whose second edge does not follow its
