@@ -39,8 +39,7 @@ bool CConsistFile::IsWholeAt(size_t off) const {
     const size_t size = m_Data.size();
     if (off > size || size - off < cs::kFixedSize) return false;
     const size_t len = layout::Get(m_Data, off, cs::kLength);
-    const size_t tags = std::min<size_t>(layout::Get(m_Data, off, cs::kTagCount), 2);
-    return len >= cs::kFixedSize + tags * cs::kTagBlockSize && len <= size - off;
+    return len >= cs::FixedPartSize(layout::Get(m_Data, off, cs::kTagCount)) && len <= size - off;
 }
 
 void CConsistFile::Reindex() {
@@ -149,8 +148,8 @@ void CConsistFile::DecodeTags() {
 int CConsistFile::AppendEntry(const uint8_t* bytes, unsigned len) {
     if (GetRecordLength() != 0 || !bytes || len < cs::kFixedSize || len > 0xFFFF) return 0;
     const std::span<const uint8_t> entry(bytes, len);
-    const size_t tags = std::min<size_t>(layout::Get(entry, 0, cs::kTagCount), 2);
-    if (layout::Get(entry, 0, cs::kLength) != len || len < cs::kFixedSize + tags * cs::kTagBlockSize) return 0;
+    if (layout::Get(entry, 0, cs::kLength) != len || len < cs::FixedPartSize(layout::Get(entry, 0, cs::kTagCount)))
+        return 0;
     if (GetCount() >= 0xFFFF) return 0;
     // The new entry goes right after the last addressable one, so that it
     // is reachable even when a damaged tail follows (which is kept after it).

@@ -34,12 +34,6 @@ void AppendKeptSubRecords(std::vector<uint8_t>& out, std::span<const uint8_t> re
 
 }  // namespace
 
-size_t FixedPartSize(uint8_t tagCount) {
-    if (tagCount == 0) return cs::kFixedSize;
-    if (tagCount == 1) return cs::kOneTagSize;
-    return cs::kTwoTagSize;
-}
-
 uint8_t PlainEgc(uint8_t egc) { return egc > kEgcFlag ? static_cast<uint8_t>(egc - kEgcFlag) : egc; }
 
 bool IsWeighedGroup(uint8_t plainEgc) { return plainEgc == cs::kEgcRailcar || plainEgc == kEgcRailcar14; }
@@ -65,7 +59,7 @@ std::vector<uint8_t> AttachScaleEntries(std::span<const uint8_t> data, int recor
 
         const bool egcReadable = layout::Fits(record.size(), 0, cs::kEgc);
         const bool weighed = egcReadable && IsWeighedGroup(PlainEgc(static_cast<uint8_t>(layout::Get(record, 0, cs::kEgc))));
-        const size_t fixed = FixedPartSize(static_cast<uint8_t>(layout::Get(record, 0, cs::kTagCount)));
+        const size_t fixed = cs::FixedPartSize(layout::Get(record, 0, cs::kTagCount));
         if (!egcReadable || fixed > record.size()) {
             // Malformed: its fixed part would reach into the next record.
             if (weighed) takeEntry();

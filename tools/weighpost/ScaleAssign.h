@@ -24,10 +24,6 @@ using ScaleEntry = std::array<uint8_t, layout::scale::kRecordSize>;
 // scale file has run out (it is not asked again after that).
 using ScaleSource = std::function<std::optional<ScaleEntry>()>;
 
-// Length of a record's fixed part for the tag-block count at offset 20:
-// 24 without a tag read, 56 with one, 88 otherwise.
-size_t FixedPartSize(uint8_t tagCount);
-
 // Equipment group code with the flag 128 removed from values above 128.
 uint8_t PlainEgc(uint8_t egc);
 

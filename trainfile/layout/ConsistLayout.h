@@ -16,6 +16,9 @@ constexpr size_t kOneTagSize = kFixedSize + kTagBlockSize;        // 56
 constexpr size_t kTwoTagSize = kFixedSize + 2 * kTagBlockSize;    // 88
 constexpr size_t kTagBlock1 = 24;  // entry offset of tag block 1
 constexpr size_t kTagBlock2 = 56;  // entry offset of tag block 2
+// Size of an entry's fixed part for its tag count (offset 20): the vehicle
+// part and the tag blocks the count announces, two at most.
+constexpr size_t FixedPartSize(uint32_t tagCount) { return kFixedSize + (tagCount < 2 ? tagCount : 2) * kTagBlockSize; }
 
 // Entry fields (offsets from the entry start).
 constexpr Field kLength{0, 2, "entry length"};
