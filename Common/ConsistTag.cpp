@@ -55,9 +55,7 @@ void CTag035::OnEntrySelected() {
 uint16_t CTag035::GetLength() const { return m_bHasData ? VariableLengthAt(m_nCurrentOffset) : 0; }
 uint16_t CTag035::GetVehicleNumber() const { return static_cast<uint16_t>(GetField(cs::kVehicleNumber)); }
 
-int CTag035::GetAxleCount() const {
-    return static_cast<int>(GetField(cs::kAxleCount) + 256 * GetField(cs::kAxleCountHigh));
-}
+int CTag035::GetAxleCount() const { return static_cast<int>(EntryAxleCount(GetCurrent())); }
 
 int16_t CTag035::GetVehicleLength() const { return static_cast<int16_t>(GetField(cs::kVehicleLength)); }
 int CTag035::GetTagCount() const { return static_cast<int>(GetField(cs::kTagCount)); }

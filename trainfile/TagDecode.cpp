@@ -345,6 +345,10 @@ int g_eotMarker = -1;
 
 }  // namespace
 
+uint32_t EntryAxleCount(std::span<const uint8_t> entry) {
+    return EntryField(entry, cs::kAxleCount) + 256 * EntryField(entry, cs::kAxleCountHigh);
+}
+
 int EntryTagCount(std::span<const uint8_t> entry) {
     const uint32_t stored = EntryField(entry, cs::kTagCount);
     int n = 0;

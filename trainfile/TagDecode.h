@@ -129,6 +129,8 @@ struct TagReaderModes {
 };
 constexpr uint8_t kModeNotConfigured = 255;
 
+// The vehicle's axle count: the low byte at 7 and the high byte at 22.
+uint32_t EntryAxleCount(std::span<const uint8_t> entry);
 // Number of tag blocks the entry holds: the tag count (offset 20), limited to
 // two and to the blocks that lie wholly inside the bytes given.
 int EntryTagCount(std::span<const uint8_t> entry);

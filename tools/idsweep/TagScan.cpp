@@ -35,7 +35,7 @@ std::optional<uint16_t> CheckedTagFlags(std::span<const uint8_t> entry, int k) {
     const std::span<const uint8_t> block = EntryTagBlock(entry, k);
     const std::optional<ExtendedRailcarData> data = ReadExtendedRailcarData(TagBlockText(block));
     if (!data) return std::nullopt;
-    const uint32_t axles = layout::Get(entry, 0, cs::kAxleCount) + 256 * layout::Get(entry, 0, cs::kAxleCountHigh);
+    const uint32_t axles = EntryAxleCount(entry);
     const int32_t length = static_cast<int16_t>(layout::Get(entry, 0, cs::kVehicleLength));
     uint16_t flags = static_cast<uint16_t>(layout::Get(block, 0, cs::kTagFlags));
     flags = WithFlag(flags, kFlagAxles, axles != data->axles);
