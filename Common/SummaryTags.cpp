@@ -99,7 +99,9 @@ int CTag036::NextCar() {
     return 0;
 }
 
-std::string CTag036::GetInitials() const { return layout::GetText(GetCurrent(), cl::kInitialsOffset, cl::kInitialsLength); }
+std::string CTag036::GetInitials() const {
+    return layout::GetText(GetCurrent(), cl::kInitialsOffset, cl::kInitialsLength);
+}
 
 std::string CTag036::GetCarNumber() const {
     return layout::GetText(GetCurrent(), cl::kCarNumberOffset, cl::kCarNumberLength);

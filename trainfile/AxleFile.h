@@ -42,8 +42,10 @@ template <class Axles>
 unsigned AxleMsPerFoot(const Axles& axles, int first, int last) {
     namespace ax = layout::axle;
     uint32_t sum = 0;
-    for (int i = first; i <= last; ++i)
-        sum += static_cast<uint32_t>(SpeedEighths(axles.GetFieldAt(i, ax::kSpeedWhole), axles.GetFieldAt(i, ax::kSpeedEighths)));
+    for (int i = first; i <= last; ++i) {
+        const int eighths = SpeedEighths(axles.GetFieldAt(i, ax::kSpeedWhole), axles.GetFieldAt(i, ax::kSpeedEighths));
+        sum += static_cast<uint32_t>(eighths);
+    }
     return MsPerFootAtAverage(sum, static_cast<uint32_t>(last - first + 1));
 }
 
