@@ -152,7 +152,7 @@ TEST(ConsistEntry, TagsAreDecodedOnEveryStep) {
 TEST(ConsistEntry, AxleCountUsesBothBytes) {
     TempDir d;
     ConsistFile().Add(RailcarEntry(1, {}).Set(cs::kAxleCount, 4).Set(cs::kAxleCountHigh, 1)
-                             .Set(cs::kVehicleLength, 0xFFFF)).Write(d.File("A.035"));
+                          .Set(cs::kVehicleLength, 0xFFFF)).Write(d.File("A.035"));
     CTag035 c;
     ASSERT_EQ(c.OpenAs(W(d.File("A.035")).c_str()), 1);
     EXPECT_EQ(c.GetAxleCount(), 260);

@@ -1,5 +1,7 @@
 #include "CarListFile.h"
 #include "ConsistFile.h"
+#include "ConsistLayout.h"
+#include "EncodedTags.h"
 #include "TestSupport.h"
 #include "VehicleRecords.h"
 

@@ -1,4 +1,6 @@
 #include "ConsistFile.h"
+#include "ConsistLayout.h"
+#include "EncodedTags.h"
 #include "TestSupport.h"
 #include "VehicleRecords.h"
 

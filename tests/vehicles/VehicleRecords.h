@@ -3,11 +3,9 @@
 // recognisable in the car list.
 #pragma once
 
-#include "AxleLayout.h"
-#include "ConsistLayout.h"
-#include "EncodedTags.h"
 #include "Records.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
