@@ -1,9 +1,12 @@
 #include "AllocLayout.h"
 #include "AxleLayout.h"
-#include "CommonRecords.h"
+#include "ConsistLayout.h"
 #include "DigitizerLayout.h"
+#include "EncodedTags.h"
 #include "OutputCapture.h"
 #include "RecordClasses.h"
+#include "Records.h"
+#include "SummaryLayout.h"
 #include "TestSupport.h"
 #include "ToolFrame.h"
 #include "WheelLayout.h"
@@ -22,6 +25,16 @@ namespace {
 
 std::wstring W(const std::string& s) { return WideFromUtf8(s); }
 
+// A railcar entry with one tag block per text and extra zero bytes after
+// them; the length field covers everything unless a length is given.
+Record RailcarEntry(uint16_t vehicle, const std::vector<std::string>& tags, size_t extra = 0,
+                    std::optional<uint16_t> length = {}) {
+    std::vector<TagRead> reads;
+    for (const std::string& text : tags) reads.push_back({0, text, 'D'});
+    return ConsistEntry({.vehicle = vehicle, .egc = cs::kEgcRailcar, .reads = reads,
+                         .after = {std::vector<uint8_t>(extra, 0)}, .lengthField = length});
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -30,11 +43,11 @@ std::wstring W(const std::string& s) { return WideFromUtf8(s); }
 TEST(ConsistWalk, ThirdRecordPastTheEndStopsTheWalk) {
     TempDir d;
     // Four entries claimed; the third reaches 8 bytes beyond the data.
-    ConsistBuilder()
+    ConsistFile()
         .Count(4)
-        .Add(ConsistEntry(1, {}))
-        .Add(ConsistEntry(2, {RailcarTagText("ABC", 1)}))
-        .Add(ConsistEntry(3, {}, 0, 32))
+        .Add(RailcarEntry(1, {}))
+        .Add(RailcarEntry(2, {TagText(19, "ABC", 1)}))
+        .Add(RailcarEntry(3, {}, 0, 32))
         .Write(d.File("P.035"));
     CTag035 c;
     ASSERT_EQ(c.OpenAs(W(d.File("P")).c_str()), 1);
@@ -45,11 +58,11 @@ TEST(ConsistWalk, ThirdRecordPastTheEndStopsTheWalk) {
     EXPECT_EQ(c.GetIndex(), 1);  // the cursor stays
 
     // When the third entry fits, it can be selected and the fourth cannot.
-    ConsistBuilder()
+    ConsistFile()
         .Count(4)
-        .Add(ConsistEntry(1, {}))
-        .Add(ConsistEntry(2, {RailcarTagText("ABC", 1)}))
-        .Add(ConsistEntry(3, {}))
+        .Add(RailcarEntry(1, {}))
+        .Add(RailcarEntry(2, {TagText(19, "ABC", 1)}))
+        .Add(RailcarEntry(3, {}))
         .Write(d.File("Q.035"));
     CTag035 q;
     ASSERT_EQ(q.OpenAs(W(d.File("Q")).c_str()), 1);
@@ -64,11 +77,11 @@ TEST(ConsistWalk, ThirdRecordPastTheEndStopsTheWalk) {
 
 TEST(ConsistWalk, ForwardFromTheCurrentEntryBackwardFromTheFirst) {
     TempDir d;
-    ConsistBuilder()
-        .Add(ConsistEntry(10, {}))
-        .Add(ConsistEntry(11, {}))
-        .Add(ConsistEntry(12, {}))
-        .Add(ConsistEntry(13, {}))
+    ConsistFile()
+        .Add(RailcarEntry(10, {}))
+        .Add(RailcarEntry(11, {}))
+        .Add(RailcarEntry(12, {}))
+        .Add(RailcarEntry(13, {}))
         .Write(d.File("W.035"));
     CTag035 c;
     ASSERT_EQ(c.OpenAs(W(d.File("W")).c_str()), 1);
@@ -89,7 +102,7 @@ TEST(ConsistWalk, ForwardFromTheCurrentEntryBackwardFromTheFirst) {
 
 TEST(ConsistWalk, EntriesThatCannotBeSteppedPastEndTheWalk) {
     TempDir d;
-    ConsistBuilder().Count(60000).Add(ConsistEntry(1, {})).Add(ConsistEntry(2, {}, 0, 0)).Add(ConsistEntry(3, {}))
+    ConsistFile().Count(60000).Add(RailcarEntry(1, {})).Add(RailcarEntry(2, {}, 0, 0)).Add(RailcarEntry(3, {}))
         .Write(d.File("Z.035"));
     CTag035 c;
     ASSERT_EQ(c.OpenAs(W(d.File("Z")).c_str()), 1);
@@ -105,10 +118,10 @@ TEST(ConsistWalk, EntriesThatCannotBeSteppedPastEndTheWalk) {
 
 TEST(ConsistEntry, TagsAreDecodedOnEveryStep) {
     TempDir d;
-    ConsistBuilder()
-        .Add(ConsistEntry(1, {RailcarTagText("TTX", 1234), RailcarTagText("BNSF", 99)}))
-        .Add(ConsistEntry(2, {}))
-        .Add(ConsistEntry(3, {RailcarTagText("UP", 7)}, 28))
+    ConsistFile()
+        .Add(RailcarEntry(1, {TagText(19, "TTX", 1234), TagText(19, "BNSF", 99)}))
+        .Add(RailcarEntry(2, {}))
+        .Add(RailcarEntry(3, {TagText(19, "UP", 7)}, 28))
         .Write(d.File("T.035"));
     CTag035 c;
     CToolContext ctx;
@@ -138,8 +151,8 @@ TEST(ConsistEntry, TagsAreDecodedOnEveryStep) {
 
 TEST(ConsistEntry, AxleCountUsesBothBytes) {
     TempDir d;
-    ConsistBuilder().Add(ConsistEntry(1, {}).Set(cs::kAxleCount, 4).Set(cs::kAxleCountHigh, 1)
-                             .Set(cs::kVehicleLength, 0xFFFF)).Write(d.File("A.035"));
+    ConsistFile().Add(RailcarEntry(1, {}).Set(cs::kAxleCount, 4).Set(cs::kAxleCountHigh, 1)
+                          .Set(cs::kVehicleLength, 0xFFFF)).Write(d.File("A.035"));
     CTag035 c;
     ASSERT_EQ(c.OpenAs(W(d.File("A.035")).c_str()), 1);
     EXPECT_EQ(c.GetAxleCount(), 260);
@@ -148,7 +161,7 @@ TEST(ConsistEntry, AxleCountUsesBothBytes) {
 
 TEST(ConsistSave, ExtensionsAndCopies) {
     TempDir d;
-    ConsistBuilder().Add(ConsistEntry(1, {})).Write(d.File("S.035"));
+    ConsistFile().Add(RailcarEntry(1, {})).Write(d.File("S.035"));
     CTag035 c;
     ASSERT_EQ(c.OpenAs(W(d.File("S")).c_str()), 1);
     ASSERT_EQ(c.SaveAs(W(d.File("OUT")).c_str(), kSetLength, 0), 1);
@@ -165,8 +178,8 @@ TEST(ConsistSave, ExtensionsAndCopies) {
     // A consist made from scratch carries the library's format word, which
     // the type table does not accept for consist files.
     CTag035 fresh;
-    const Record one = ConsistEntry(7, {});
-    const Record two = ConsistEntry(8, {RailcarTagText("QQ", 5)});
+    const Record one = RailcarEntry(7, {});
+    const Record two = RailcarEntry(8, {TagText(19, "QQ", 5)});
     ASSERT_EQ(fresh.AppendEntry(one.Bytes()), 1);
     ASSERT_EQ(fresh.AppendEntry(two.Bytes()), 1);
     EXPECT_EQ(fresh.GetCount(), 2);
@@ -216,7 +229,7 @@ TEST(TimeDoubling, TagReadsAreDecodedOnTheWay) {
     b.Format(0x0100).Type(3, 0);
     const std::vector<std::pair<std::string, uint32_t>> reads = {{"AAA", 10}, {"BBB", 20}};
     for (const auto& [owner, time] : reads)
-        b.Add(Record(64).U32(0, time).U8(4, 'D').Text(5, RailcarTagText(owner, 1)));
+        b.Add(Record(64).U32(0, time).U8(4, 'D').Text(5, TagText(19, owner, 1)));
     b.Write(d.File("R.060"));
     CTag060 t;
     ASSERT_EQ(t.OpenAs(W(d.File("R")).c_str(), L".060"), 1);
@@ -325,10 +338,9 @@ TEST(Allocation, SavesWithItsExtensionAndAppends) {
     CTag041 a(W(d.File("A")).c_str(), L"");
     EXPECT_EQ(a.GetHeaderField(hdr::kTypeGroup), 4u);
     EXPECT_EQ(a.GetEntryLength(), 24);
-    Record r1(24), r2(24), r3(24);
-    r1.Set(al::kFirstAxle, 0).Set(al::kLastAxle, 3).Set(al::kSequence, 0).Set(al::kPart, 255).Set(al::kEndTime, 500);
-    r2.Set(al::kFirstAxle, 4).Set(al::kLastAxle, 5).Set(al::kSequence, 1).Set(al::kPart, 0).Set(al::kStartTime, 600);
-    r3.Set(al::kFirstAxle, 6).Set(al::kLastAxle, 7).Set(al::kSequence, 1).Set(al::kPart, 1).Set(al::kEndTime, 900);
+    const Record r1 = AllocRecord({.first = 0, .last = 3, .end = 500, .seq = 0, .part = 255});
+    const Record r2 = AllocRecord({.first = 4, .last = 5, .start = 600, .seq = 1, .part = 0});
+    const Record r3 = AllocRecord({.first = 6, .last = 7, .end = 900, .seq = 1, .part = 1});
     for (const Record* r : {&r1, &r2, &r3}) ASSERT_EQ(a.AppendAllocation(r->Bytes()), 1);
     EXPECT_EQ(a.GetCount(), 3);
     EXPECT_EQ(a.GetIndex(), 2);
@@ -436,21 +448,14 @@ TEST(TypedOpen, ANameWithItsExtensionOpensThatFile) {
 TEST(Digitizer, BlocksWithoutSamplesAreSkippedAndBackwardTimesRepaired) {
     namespace dg = layout::digitizer;
     TempDir d;
-    auto block = [](uint32_t start, uint32_t end, std::vector<uint8_t> samples) {
-        Record r(dg::kBlockHeaderSize);
-        r.Append(samples);
-        r.Set(dg::kBlockLength, static_cast<uint32_t>(r.Size())).Set(dg::kStartTime, start).Set(dg::kEndTime, end);
-        r.Set(dg::kConversion, 3).Set(dg::kByte13, 1);
-        return r;
-    };
     TrainFileBuilder()
         .Format(0x0100)
         .Type(1, 13)
         .HeaderU16(44, 2)
-        .Add(block(100, 110, {1, 2, 3, 4}))
-        .Add(block(110, 110, {}))
-        .Add(block(130, 120, {5, 6}))
-        .Add(block(140, 150, {7, 8, 9, 10}))
+        .Add(DigitizerBlock(100, 110, {{1, 2}, {3, 4}}, 3, 1))
+        .Add(DigitizerBlock(110, 110, {}, 3, 1))
+        .Add(DigitizerBlock(130, 120, {{5, 6}}, 3, 1))
+        .Add(DigitizerBlock(140, 150, {{7, 8}, {9, 10}}, 3, 1))
         .Write(d.File("X.01D"));
     CTag01D g;
     ASSERT_EQ(g.OpenAs(W(d.File("X.01D")).c_str()), 1);

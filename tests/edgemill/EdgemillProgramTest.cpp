@@ -1,7 +1,7 @@
 // Runs the real edgemill program on IO event files composed byte by byte and
 // checks the axle files it writes, what it prints and its exit status.
+#include "DetectorEdges.h"
 #include "Edgemill.h"
-#include "IoRecords.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,8 @@
 #include "DigitizerFile.h"
 #include "IoFile.h"
+#include "Records.h"
+#include "TagBits.h"
 #include "TagFile.h"
-#include "TagRecords.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -56,9 +57,11 @@ namespace {
 TrainFileBuilder TagReads() {
     TrainFileBuilder b;
     b.Type(tr::kTypeGroup, tr::kTypeSubcode).HeaderU8(42, 4).HeaderU8(54, 9).HeaderU16(32, 0x4000);
-    b.Add(TagReadRecord(1000, Tag(19, 0, "TTX", 123456).Text(), '0', 0x1F, 8 * 34 + 1, 1));
-    b.Add(TagReadRecord(2000, Tag(5, 0, "UP", 9876).Text(), '3'));
-    b.Add(TagReadRecord(3000, Tag(7, 0, "XX", 1).Text(), '1', 3, 0, 0, '\0'));
+    b.Add(TagReadRecord({.time = 1000, .text = Tag(19, 0, "TTX", 123456).Text(), .antenna = '0', .readCount = 0x1F,
+                         .eighths = 8 * 34 + 1, .dir = 1}));
+    b.Add(TagReadRecord({.time = 2000, .text = Tag(5, 0, "UP", 9876).Text(), .antenna = '3', .readCount = 3}));
+    b.Add(TagReadRecord(
+        {.time = 3000, .text = Tag(7, 0, "XX", 1).Text(), .lead = '\0', .antenna = '1', .readCount = 3}));
     return b;
 }
 
@@ -104,7 +107,7 @@ TEST(TagFile, DecodeCurrentAndDeletedReads) {
 
 TEST(TagFile, TextWithoutTerminatorStopsAtTheAntennaDigit) {
     TempDir d;
-    Record r = TagReadRecord(1, Tag(19, 0, "TTX", 1).Text());
+    Record r = TagReadRecord({.time = 1, .text = Tag(19, 0, "TTX", 1).Text(), .antenna = '1', .readCount = 3});
     for (size_t off = 25; off < 50; ++off) r.U8(off, 'Z');
     TrainFileBuilder b;
     b.Add(r).Write(d.File("T.060"));
@@ -147,7 +150,7 @@ TEST(TagFile, EncodedTagsSurviveSaveAndLoad) {
     const auto text = EncodeTag(*tag);
     ASSERT_TRUE(text);
     TrainFileBuilder b;
-    b.Add(TagReadRecord(7, *text)).Write(d.File("T.060"));
+    b.Add(TagReadRecord({.time = 7, .text = *text, .antenna = '1', .readCount = 3})).Write(d.File("T.060"));
     CTagFile f;
     ASSERT_EQ(f.Load(d.File("T.060").c_str()), 1);
     ASSERT_EQ(f.DecodeCurrent(), 1);

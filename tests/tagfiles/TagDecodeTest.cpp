@@ -1,5 +1,6 @@
+#include "Records.h"
+#include "TagBits.h"
 #include "TagDecode.h"
-#include "TagRecords.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -313,7 +314,7 @@ Record Entry(uint8_t egc, uint8_t status, uint16_t flags1, int tags = 1, uint16_
     std::vector<TagRead> reads;
     if (tags >= 1) reads.push_back({flags1, kRailcarText});
     if (tags >= 2) reads.push_back({flags2, kRailcarText});
-    return ConsistEntry(vehicle, egc, status, reads);
+    return ConsistEntry({.vehicle = vehicle, .status = status, .egc = egc, .reads = reads});
 }
 
 int Valid(const Record& e, TagReaderModes m, int strict = 0) { return IsTagValid(Bytes(e), m, strict); }
@@ -363,7 +364,7 @@ TEST(TagValidity, StrictMediumAndLenient) {
 }
 
 TEST(TagValidity, EndOfTrainMarkerUnderLenientModes) {
-    const Record eot = ConsistEntry(1, 6, 0, {{0x0001, kEotText}});
+    const Record eot = ConsistEntry({.vehicle = 1, .egc = 6, .reads = {{0x0001, kEotText}}});
     {
         InTempDir d(false);
         EXPECT_EQ(EotMarkerPresent(), 0);
@@ -373,7 +374,7 @@ TEST(TagValidity, EndOfTrainMarkerUnderLenientModes) {
         InTempDir d(true);
         EXPECT_EQ(EotMarkerPresent(), 1);
         EXPECT_EQ(IsTagValid(Bytes(eot), {3, 3, 3, 0}, 0), 0);
-        const Record clean = ConsistEntry(1, 6, 0, {{0x0080, kEotText}});
+        const Record clean = ConsistEntry({.vehicle = 1, .egc = 6, .reads = {{0x0080, kEotText}}});
         EXPECT_EQ(IsTagValid(Bytes(clean), {3, 3, 3, 0}, 0), 1);
     }
     {

@@ -1,5 +1,6 @@
 #include "AxleFile.h"
-#include "AxleRecords.h"
+#include "AxleLayout.h"
+#include "Records.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>

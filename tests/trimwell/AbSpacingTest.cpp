@@ -98,9 +98,11 @@ TEST(TransducerError, AllocationsOutsideTheAxlesAreNotMeasured) {
     TrainSpec().Add(kCar, 4, k5ft, k5ft).Add(kCar, 4, k5ft, k5ft).Write(d);
     // A range running backwards (axles 5 to 2 would pair the two 22 ft gaps
     // in the middle of the cars) and one beyond the last axle.
-    AllocFile()
-        .Add(AllocRec(0, 3, kCar, 0)).Add(AllocRec(4, 7, kCar, 1))
-        .Add(AllocRec(5, 2, kCar, 2)).Add(AllocRec(6, 9, kCar, 3))
+    AllocFileBuilder()
+        .Add(AllocRecord({.first = 0, .last = 3, .egc = kCar, .seq = 0}))
+        .Add(AllocRecord({.first = 4, .last = 7, .egc = kCar, .seq = 1}))
+        .Add(AllocRecord({.first = 5, .last = 2, .egc = kCar, .seq = 2}))
+        .Add(AllocRecord({.first = 6, .last = 9, .egc = kCar, .seq = 3}))
         .Write(d.File("T.041"));
     RunResult r = RunTrimwell(d.Path(), {"T", "/OP1", "/R"});
     EXPECT_NE(r.out.find(Op1Row("Error=00.11 (AB not changed)")), std::string::npos) << r.out;
@@ -118,13 +120,13 @@ TEST(TransducerError, CorrectedSpacingKeepsItsLowEightBits) {
 
 TEST(RecalcAxleSpeeds, SpeedFromSpacingAndInterval) {
     TempDir d;
-    WheelFile(60)
-        .Add(WheelRec(0, 1000)).Add(WheelRec(1, 1010))   // 10 ms: 34.09 mph
-        .Add(WheelRec(0, 1501)).Add(WheelRec(1, 1506))   // 5 ms: 68.18 mph
+    WheelFileBuilder(60)
+        .Add(WheelRecord(0, 1000)).Add(WheelRecord(1, 1010))   // 10 ms: 34.09 mph
+        .Add(WheelRecord(0, 1501)).Add(WheelRecord(1, 1506))   // 5 ms: 68.18 mph
         .Write(d.File("T.012"));
-    AxleFile()
-        .Add(AxleRec(20 * 8 + 5, 1, 1000, 1, layout::axle::kGapMarker))
-        .Add(AxleRec(20 * 8, 0, 1500, 2))  // one time unit before its event
+    AxleFileBuilder()
+        .Add(AxleRecord(20 * 8 + 5, 1, 1000, 1, layout::axle::kGapMarker))
+        .Add(AxleRecord(20 * 8, 0, 1500, 2))  // one time unit before its event
         .Write(d.File("T.010"));
     RunResult r = RunTrimwell(d.Path(), {"T", "/OP2"});
     EXPECT_NE(r.out.find(Row(1, 2, "Recalc Axle Speeds.", "OK.")), std::string::npos) << r.out;
@@ -140,8 +142,8 @@ TEST(RecalcAxleSpeeds, SpeedFromSpacingAndInterval) {
 TEST(RecalcAxleSpeeds, DifferentTimeScalesMatchInMilliseconds) {
     TempDir d;
     // .012 counts tenths of a millisecond; .010 counts milliseconds.
-    WheelFile(60).TimeScale(1, 1).Add(WheelRec(0, 10000)).Add(WheelRec(1, 10100)).Write(d.File("T.012"));
-    AxleFile().Add(AxleRec(8, 1, 1000, 1)).Write(d.File("T.010"));
+    WheelFileBuilder(60).TimeScale(1, 1).Add(WheelRecord(0, 10000)).Add(WheelRecord(1, 10100)).Write(d.File("T.012"));
+    AxleFileBuilder().Add(AxleRecord(8, 1, 1000, 1)).Write(d.File("T.010"));
     RunTrimwell(d.Path(), {"T", "/OP2"});
     std::vector<AxleView> a = ReadAxles(d.File("T.010"));
     ASSERT_EQ(a.size(), 1u);
@@ -150,15 +152,17 @@ TEST(RecalcAxleSpeeds, DifferentTimeScalesMatchInMilliseconds) {
 
 TEST(RecalcAxleSpeeds, UnmatchedAxleWritesNothing) {
     TempDir d;
-    WheelFile(60).Add(WheelRec(0, 1000)).Add(WheelRec(1, 1010)).Add(WheelRec(0, 2000)).Write(d.File("T.012"));
-    AxleFile().Add(AxleRec(8, 1, 1000, 1)).Add(AxleRec(8, 1, 1700, 2)).Write(d.File("T.010"));
+    WheelFileBuilder(60)
+        .Add(WheelRecord(0, 1000)).Add(WheelRecord(1, 1010)).Add(WheelRecord(0, 2000))
+        .Write(d.File("T.012"));
+    AxleFileBuilder().Add(AxleRecord(8, 1, 1000, 1)).Add(AxleRecord(8, 1, 1700, 2)).Write(d.File("T.010"));
     const std::vector<uint8_t> before = ReadFileBytes(d.File("T.010"));
     RunResult r = RunTrimwell(d.Path(), {"T", "/OP2"});
     EXPECT_NE(r.out.find(Row(1, 2, "Recalc Axle Speeds.", "Failed.")), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("OK."), std::string::npos);
     EXPECT_EQ(ReadFileBytes(d.File("T.010")), before);
     // A matched event with nothing after it writes nothing either.
-    AxleFile().Add(AxleRec(8, 1, 1000, 1)).Add(AxleRec(8, 1, 2000, 2)).Write(d.File("T.010"));
+    AxleFileBuilder().Add(AxleRecord(8, 1, 1000, 1)).Add(AxleRecord(8, 1, 2000, 2)).Write(d.File("T.010"));
     const std::vector<uint8_t> lastEvent = ReadFileBytes(d.File("T.010"));
     RunTrimwell(d.Path(), {"T", "/OP2"});
     EXPECT_EQ(ReadFileBytes(d.File("T.010")), lastEvent);
@@ -166,11 +170,13 @@ TEST(RecalcAxleSpeeds, UnmatchedAxleWritesNothing) {
 
 TEST(RecalcAxleSpeeds, ZeroIntervalKeepsTheOldSpeed) {
     TempDir d;
-    WheelFile(60)
-        .Add(WheelRec(0, 1000)).Add(WheelRec(1, 1000))
-        .Add(WheelRec(0, 2000)).Add(WheelRec(1, 2010))
+    WheelFileBuilder(60)
+        .Add(WheelRecord(0, 1000)).Add(WheelRecord(1, 1000))
+        .Add(WheelRecord(0, 2000)).Add(WheelRecord(1, 2010))
         .Write(d.File("T.012"));
-    AxleFile().Add(AxleRec(21 * 8 + 3, 1, 1000, 1)).Add(AxleRec(8, 1, 2000, 2)).Write(d.File("T.010"));
+    AxleFileBuilder()
+        .Add(AxleRecord(21 * 8 + 3, 1, 1000, 1)).Add(AxleRecord(8, 1, 2000, 2))
+        .Write(d.File("T.010"));
     RunTrimwell(d.Path(), {"T", "/OP2"});
     std::vector<AxleView> a = ReadAxles(d.File("T.010"));
     ASSERT_EQ(a.size(), 2u);
@@ -187,9 +193,9 @@ TEST(TrimwellRun, LaterOperationsSeeTheFilesEarlierOnesWrote) {
     t.AddLoose(2);
     t.Write(d);
     const std::vector<uint32_t> times = t.Times();
-    TrainFileBuilder wheel = WheelFile(60);
+    TrainFileBuilder wheel = WheelFileBuilder(60);
     for (size_t j = 0; j < times.size(); ++j)
-        wheel.Add(WheelRec(0, times[j])).Add(WheelRec(1, times[j] + (j == 20 ? 20 : 10)));
+        wheel.Add(WheelRecord(0, times[j])).Add(WheelRecord(1, times[j] + (j == 20 ? 20 : 10)));
     wheel.Write(d.File("T.012"));
 
     RunResult r = RunTrimwell(d.Path(), {"T", "/OP1", "/OP2", "/OP3"});

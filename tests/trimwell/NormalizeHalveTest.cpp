@@ -1,5 +1,6 @@
 // OP5 truck-spacing normalisation and OP18 speed halving, run through the
 // real Trimwell.
+#include "TagLayout.h"
 #include "TrimwellRecords.h"
 
 #include <gtest/gtest.h>
@@ -59,11 +60,11 @@ TEST(NormalizeTruckSpacing, UnmeasurableVehiclesLeftToTheFill) {
 
     // First and last axle at the same time (the records run backwards in
     // between): no line through them, the middle axles come from the fill.
-    AxleFile()
-        .Add(AxleRec(8, 1, 1000, 1)).Add(AxleRec(8, 1, 1100, 2))
-        .Add(AxleRec(8, 1, 950, 3)).Add(AxleRec(8, 1, 1000, 4))
+    AxleFileBuilder()
+        .Add(AxleRecord(8, 1, 1000, 1)).Add(AxleRecord(8, 1, 1100, 2))
+        .Add(AxleRecord(8, 1, 950, 3)).Add(AxleRecord(8, 1, 1000, 4))
         .Write(d.File("T.010"));
-    AllocFile().Add(AllocRec(0, 3, kCar, 0)).Write(d.File("T.041"));
+    AllocFileBuilder().Add(AllocRecord({.first = 0, .last = 3, .egc = kCar, .seq = 0})).Write(d.File("T.041"));
     RunTrimwell(d.Path(), {"T", "/OP5"});
     EXPECT_EQ(EighthsOf(ReadAxles(d.File("T.010"))),
               (std::vector<unsigned>{E(38, 1), E(38, 1), E(38, 1), E(76, 2)}));
@@ -81,10 +82,12 @@ TEST(NormalizeTruckSpacing, MissingAllocationWritesNothing) {
 TEST(HalveSpeeds, DoublesWheelAndTagTimesExceptTag066) {
     TempDir d;
     TrainSpec().AddLoose(2).Write(d);  // writes a .012 too: replaced below
-    WheelFile(60).Add(WheelRec(0, 0x80000001u)).Add(WheelRec(1, 5)).Write(d.File("T.012"));
+    WheelFileBuilder(60).Add(WheelRecord(0, 0x80000001u)).Add(WheelRecord(1, 5)).Write(d.File("T.012"));
     const std::vector<uint8_t> axlesBefore = ReadFileBytes(d.File("T.010"));
     const std::vector<std::string> exts = {"060", "061", "062", "064", "066", "067"};
-    for (const std::string& e : exts) TagFile().Add(TagRec(7)).Add(TagRec(0x40000000u)).Write(d.File("T." + e));
+    auto tagRead = [](uint32_t time) { return TagReadRecord({.time = time, .lead = 'X'}); };
+    for (const std::string& e : exts)
+        TagReadFileBuilder().Add(tagRead(7)).Add(tagRead(0x40000000u)).Write(d.File("T." + e));
 
     RunResult r = RunTrimwell(d.Path(), {"T", "/OP18"});
     EXPECT_EQ(r.status, 0);

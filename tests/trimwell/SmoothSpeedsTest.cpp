@@ -12,9 +12,9 @@ constexpr uint8_t kMarkerAndFlags = layout::axle::kGapMarker | layout::axle::kMo
 // Writes T.010 with the given speeds (eighths), rising times, axle numbers
 // 1..n, direction bit on odd axles and marker/flag bits on every record.
 void WriteAxles(const TempDir& d, const std::vector<unsigned>& eighths) {
-    TrainFileBuilder b = AxleFile();
+    TrainFileBuilder b = AxleFileBuilder();
     for (size_t j = 0; j < eighths.size(); ++j)
-        b.Add(AxleRec(eighths[j], j & 1, 1000 + 50 * uint32_t(j), uint16_t(j + 1), kMarkerAndFlags));
+        b.Add(AxleRecord(eighths[j], j & 1, 1000 + 50 * uint32_t(j), uint16_t(j + 1), kMarkerAndFlags));
     b.Write(d.File("T.010"));
 }
 

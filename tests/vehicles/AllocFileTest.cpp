@@ -90,9 +90,9 @@ TEST(AllocFile, VehiclesSharingAKeyAreDescribedApart) {
     // Sequence numbers are one byte: vehicle 256 of a long train has the
     // key of vehicle 0 again. Each must be described by its own records.
     auto b = AllocFileBuilder();
-    b.Add(AllocRecord({0, 3, 0, 30, 5, 0, 255}));
-    b.Add(AllocRecord({4, 7, 40, 70, 19, 1, 255}));
-    b.Add(AllocRecord({8, 11, 80, 110, 19, 0, 255}));
+    b.Add(AllocRecord({0, 3, 0, 30, 5, 0, 255, 40 << 1}));
+    b.Add(AllocRecord({4, 7, 40, 70, 19, 1, 255, 40 << 1}));
+    b.Add(AllocRecord({8, 11, 80, 110, 19, 0, 255, 40 << 1}));
     Loaded l(b);
     CAllocFile& f = l.file;
     EXPECT_EQ(f.VehicleFirstAxle(), 0);
@@ -166,8 +166,8 @@ TEST(AllocFile, OddFilesDoNotBreakAnyOperation) {
     odd.push_back(ThreeVehicles().RecordLength(0));            // no record length
     odd.push_back(AllocFileBuilder().Trailing({1, 2, 3}));     // stray bytes only
     auto far = AllocFileBuilder();                             // axles far beyond any .010
-    far.Add(AllocRecord({65000, 65535, 0xFFFFFFF0, 0xFFFFFFFF, 19, 255, 7}));
-    far.Add(AllocRecord({3, 1, 5, 2, 19, 255, 9}));
+    far.Add(AllocRecord({65000, 65535, 0xFFFFFFF0, 0xFFFFFFFF, 19, 255, 7, 40 << 1}));
+    far.Add(AllocRecord({3, 1, 5, 2, 19, 255, 9, 40 << 1}));
     odd.push_back(far);
     for (size_t k = 0; k < odd.size(); ++k) {
         SCOPED_TRACE(k);

@@ -1,5 +1,7 @@
 #include "CarListFile.h"
 #include "ConsistFile.h"
+#include "ConsistLayout.h"
+#include "EncodedTags.h"
 #include "TestSupport.h"
 #include "VehicleRecords.h"
 
@@ -10,6 +12,7 @@
 using namespace fixture;
 namespace cl = layout::carlist;
 namespace cs = layout::consist;
+namespace hdr = layout::header;
 
 namespace {
 
@@ -29,18 +32,24 @@ std::vector<Car> Cars(CCarListFile& f) {
     return cars;
 }
 
+// A car list record with the status letter K.
+Record CarRecord(uint16_t number, uint16_t firstAxle, uint8_t axles, uint8_t egc, uint8_t status, uint32_t word0 = 0,
+                 uint8_t orientation = 0) {
+    return CarListRecord({number, firstAxle, axles, egc, status, "", "", word0, orientation, 'K'});
+}
+
 // One vehicle of each kind the builder tells apart.
 TrainFileBuilder MixedConsist() {
-    auto b = ConsistFileBuilder();
-    b.Add(ConsistEntry({1, 5, 0, 6, 0, {{0, TagText(5, "UP", 8901)}}}));
-    b.Add(ConsistEntry({2, 19, 1, 4, 6, {{0x0002, TagText(19, "TTX", 654321, 5)}}}));  // L
-    b.Add(ConsistEntry({3, 40, 0, 4, 10, {{0x0004, TagText(19, "GATX", 12)}, {0x0002, TagText(19, "GATX", 12)}}}));
-    b.Add(ConsistEntry({4, 19, 0, 4, 14}));                                      // no read
-    b.Add(ConsistEntry({5, 19, 0, 4, 18, {{0, UndecodableText()}}}));            // does not decode
-    b.Add(ConsistEntry({6, 18, 0, 4, 22, {{0, TagText(18, "ABC", 1)}}}));        // code not accepted
-    b.Add(ConsistEntry({7, 19, 0, 4, 26, {{0x0010, TagText(19, "REJ", 77)}}}));  // rejected by the mask
-    b.Add(ConsistEntry({7, 19, 0, 4, 26, {{0, TagText(19, "DUP", 78)}}}));       // same vehicle again
-    b.Add(ConsistEntry({8, 19, 4, 4, 30, {{0, TagText(19, "OLD", 5)}}}));        // status 4 already
+    auto b = ConsistFile({}, hdr::kDefaultFormat);
+    b.Add(VehicleEntry({1, 5, 0, 6, 0, {{0, TagText(5, "UP", 8901)}}}));
+    b.Add(VehicleEntry({2, 19, 1, 4, 6, {{0x0002, TagText(19, "TTX", 654321, {{layout::aei::kRailcar44, 5}})}}}));  // L
+    b.Add(VehicleEntry({3, 40, 0, 4, 10, {{0x0004, TagText(19, "GATX", 12)}, {0x0002, TagText(19, "GATX", 12)}}}));
+    b.Add(VehicleEntry({4, 19, 0, 4, 14}));                                      // no read
+    b.Add(VehicleEntry({5, 19, 0, 4, 18, {{0, UndecodableText()}}}));            // does not decode
+    b.Add(VehicleEntry({6, 18, 0, 4, 22, {{0, TagText(18, "ABC", 1)}}}));        // code not accepted
+    b.Add(VehicleEntry({7, 19, 0, 4, 26, {{0x0010, TagText(19, "REJ", 77)}}}));  // rejected by the mask
+    b.Add(VehicleEntry({7, 19, 0, 4, 26, {{0, TagText(19, "DUP", 78)}}}));       // same vehicle again
+    b.Add(VehicleEntry({8, 19, 4, 4, 30, {{0, TagText(19, "OLD", 5)}}}));        // status 4 already
     return b;
 }
 
@@ -127,7 +136,7 @@ TEST(CarListBuild, MissingOrEmptyConsist) {
     ASSERT_EQ(f.Load(d.File("L").c_str()), 1);
     EXPECT_EQ(f.BuildFromConsist(d.File("missing").c_str(), TagReaderModes{}, 0), 0);
     EXPECT_EQ(f.GetCount(), 1);  // kept
-    ConsistFileBuilder().Write(d.File("E.035"));
+    ConsistFile({}, hdr::kDefaultFormat).Write(d.File("E.035"));
     EXPECT_EQ(f.BuildFromConsist(d.File("E").c_str(), TagReaderModes{}, 0), 0);
     EXPECT_EQ(f.GetCount(), 0);  // deleted
     // A damaged consist gives the cars of its whole entries.

@@ -1,4 +1,6 @@
 #include "ConsistFile.h"
+#include "ConsistLayout.h"
+#include "EncodedTags.h"
 #include "TestSupport.h"
 #include "VehicleRecords.h"
 
@@ -6,6 +8,7 @@
 
 using namespace fixture;
 namespace cs = layout::consist;
+namespace hdr = layout::header;
 
 namespace {
 
@@ -16,12 +19,12 @@ const std::string kCar = TagText(19, "TTX", 654321);
 // vehicle 3 as two entries (two reads and a sub-record; then one read),
 // vehicle 4 (one read).
 TrainFileBuilder Train() {
-    auto b = ConsistFileBuilder();
-    b.Add(ConsistEntry({1, 5, 0, 6, 0, {{0, kLoco}}}));
-    b.Add(ConsistEntry({2, 19, 4, 4, 6}));
-    b.Add(ConsistEntry({3, 19, 0, 4, 10, {{0, kCar}, {0x0002, kCar}}, 12}));
-    b.Add(ConsistEntry({3, 19, 1, 4, 10, {{0, TagText(19, "ABCD", 7)}}}));
-    b.Add(ConsistEntry({4, 19, 0, 4, 14, {{0, TagText(19, "GATX", 99)}}}));
+    auto b = ConsistFile({}, hdr::kDefaultFormat);
+    b.Add(VehicleEntry({1, 5, 0, 6, 0, {{0, kLoco}}}));
+    b.Add(VehicleEntry({2, 19, 4, 4, 6}));
+    b.Add(VehicleEntry({3, 19, 0, 4, 10, {{0, kCar}, {0x0002, kCar}}, {SubRecord(9, std::vector<uint8_t>(8))}}));
+    b.Add(VehicleEntry({3, 19, 1, 4, 10, {{0, TagText(19, "ABCD", 7)}}}));
+    b.Add(VehicleEntry({4, 19, 0, 4, 14, {{0, TagText(19, "GATX", 99)}}}));
     return b;
 }
 
@@ -126,12 +129,12 @@ TEST(ConsistFile, VehicleWalks) {
 }
 
 TEST(ConsistFile, ValidityAndExceptionFlags) {
-    auto b = ConsistFileBuilder();
-    b.Add(ConsistEntry({1, 19, 0, 4, 0, {{0x0000, kCar}}}));
-    b.Add(ConsistEntry({2, 19, 0, 4, 4, {{0x0023, kCar}, {0x010E, kCar}}}));  // W L O ; L A E C
-    b.Add(ConsistEntry({3, 19, 4, 4, 8, {{0x0000, kCar}}}));                  // status 4
-    b.Add(ConsistEntry({4, 6, 0, 4, 12, {{0x0001, kCar}}}));                  // EGC not accepted
-    b.Add(ConsistEntry({5, 19, 1, 4, 16, {{0x8000, kCar}}}));                 // bit 15 selects m1
+    auto b = ConsistFile({}, hdr::kDefaultFormat);
+    b.Add(VehicleEntry({1, 19, 0, 4, 0, {{0x0000, kCar}}}));
+    b.Add(VehicleEntry({2, 19, 0, 4, 4, {{0x0023, kCar}, {0x010E, kCar}}}));  // W L O ; L A E C
+    b.Add(VehicleEntry({3, 19, 4, 4, 8, {{0x0000, kCar}}}));                  // status 4
+    b.Add(VehicleEntry({4, 6, 0, 4, 12, {{0x0001, kCar}}}));                  // EGC not accepted
+    b.Add(VehicleEntry({5, 19, 1, 4, 16, {{0x8000, kCar}}}));                 // bit 15 selects m1
     Loaded l(b);
     CConsistFile& f = l.file;
     EXPECT_EQ(f.IsCurrentValid(), 1);
@@ -174,8 +177,8 @@ TEST(ConsistFile, SaveAddsItsExtension) {
 TEST(ConsistFile, AppendBuildsANewConsist) {
     TempDir d;
     CConsistFile f;
-    const auto e1 = ConsistEntry({1, 5, 0, 6, 0, {{0, kLoco}}}).Bytes();
-    const auto e2 = ConsistEntry({2, 19, 0, 4, 6}).Bytes();
+    const auto e1 = VehicleEntry({1, 5, 0, 6, 0, {{0, kLoco}}}).Bytes();
+    const auto e2 = VehicleEntry({2, 19, 0, 4, 6}).Bytes();
     ASSERT_EQ(f.AppendEntry(e1.data(), unsigned(e1.size())), 1);
     ASSERT_EQ(f.AppendEntry(e2.data(), unsigned(e2.size())), 1);
     EXPECT_EQ(f.GetCount(), 2);
@@ -192,7 +195,7 @@ TEST(ConsistFile, AppendBuildsANewConsist) {
     CConsistFile g;
     ASSERT_EQ(g.Load(d.File("N").c_str()), 1);
     EXPECT_EQ(VehicleNumbers(g), (std::vector<int>{1, 2}));
-    EXPECT_EQ(g.GetHeaderField(layout::header::kTypeSubcode), cs::kTypeSubcode);
+    EXPECT_EQ(g.GetHeaderField(hdr::kTypeSubcode), cs::kTypeSubcode);
     EXPECT_EQ(g.GetRecordLength(), 0u);
 }
 
@@ -220,7 +223,7 @@ TEST(ConsistFileMalformed, WalkStopsAtTheLastWholeEntry) {
         bool cutData;  // the bad entry is the end of the file
     };
     auto withLength = [](uint16_t len) {
-        Record r = ConsistEntry({9, 19, 0, 4, 20, {{0, kCar}}});
+        Record r = VehicleEntry({9, 19, 0, 4, 20, {{0, kCar}}});
         r.Set(cs::kLength, len);
         return r;
     };
@@ -228,19 +231,19 @@ TEST(ConsistFileMalformed, WalkStopsAtTheLastWholeEntry) {
         {"length 0", withLength(0), false},
         {"length below 24", withLength(23), false},
         {"length 1", withLength(1), false},
-        {"two reads in 56 bytes", ConsistEntry({9, 19, 0, 4, 20, {{0, kCar}}}).Set(cs::kTagCount, 2), false},
-        {"one read in 24 bytes", ConsistEntry({9, 19, 0, 4, 20}).Set(cs::kTagCount, 1), false},
+        {"two reads in 56 bytes", VehicleEntry({9, 19, 0, 4, 20, {{0, kCar}}}).Set(cs::kTagCount, 2), false},
+        {"one read in 24 bytes", VehicleEntry({9, 19, 0, 4, 20}).Set(cs::kTagCount, 1), false},
         {"length past the data", withLength(0xFFFF), false},
         {"cut inside the fixed part", Record(0).Append(std::vector<uint8_t>(10, 0x38)), true},
-        {"cut inside a tag block", Record(0).Append(Prefix(ConsistEntry({9, 19, 0, 4, 20, {{0, kCar}}}), 40)), true},
+        {"cut inside a tag block", Record(0).Append(Prefix(VehicleEntry({9, 19, 0, 4, 20, {{0, kCar}}}), 40)), true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        auto b = ConsistFileBuilder();
-        b.Add(ConsistEntry({1, 5, 0, 6, 0, {{0, kLoco}}}));
-        b.Add(ConsistEntry({2, 19, 0, 4, 6}));
+        auto b = ConsistFile({}, hdr::kDefaultFormat);
+        b.Add(VehicleEntry({1, 5, 0, 6, 0, {{0, kLoco}}}));
+        b.Add(VehicleEntry({2, 19, 0, 4, 6}));
         b.Add(c.bad);
-        if (!c.cutData) b.Add(ConsistEntry({4, 19, 0, 4, 24, {{0, kCar}}}));
+        if (!c.cutData) b.Add(VehicleEntry({4, 19, 0, 4, 24, {{0, kCar}}}));
         Loaded l(b);
         CConsistFile& f = l.file;
         EXPECT_EQ(f.GetCount(), 2);
@@ -256,14 +259,14 @@ TEST(ConsistFileMalformed, WalkStopsAtTheLastWholeEntry) {
         EXPECT_EQ(f.SeekEntry(2), 0);
         // Appending puts the new entry where the walk reaches it; the
         // damaged bytes are kept after it.
-        const auto e = ConsistEntry({5, 19, 0, 4, 28}).Bytes();
+        const auto e = VehicleEntry({5, 19, 0, 4, 28}).Bytes();
         ASSERT_EQ(f.AppendEntry(e.data(), unsigned(e.size())), 1);
         EXPECT_EQ(VehicleNumbers(f), (std::vector<int>{1, 2, 5}));
         ASSERT_EQ(f.Save(), 1);
         const auto saved = ReadFileBytes(l.dir.File("T.035"));
         const auto built = b.Build();
         ASSERT_EQ(saved.size(), built.size() + e.size());
-        const size_t at = 64 + ConsistEntry({1, 5, 0, 6, 0, {{0, kLoco}}}).Size() + cs::kFixedSize;
+        const size_t at = 64 + VehicleEntry({1, 5, 0, 6, 0, {{0, kLoco}}}).Size() + cs::kFixedSize;
         EXPECT_TRUE(std::equal(built.begin() + at, built.end(), saved.begin() + at + e.size()));
     }
 }
@@ -279,11 +282,11 @@ TEST(ConsistFileMalformed, HeaderCountsThatLie) {
     EXPECT_EQ(fewer.file.NextVehicle(), 1);
     EXPECT_EQ(fewer.file.NextVehicle(), 0);
     // An entry appended to it follows the addressed ones.
-    const auto e = ConsistEntry({8, 19, 0, 4, 0}).Bytes();
+    const auto e = VehicleEntry({8, 19, 0, 4, 0}).Bytes();
     ASSERT_EQ(fewer.file.AppendEntry(e.data(), unsigned(e.size())), 1);
     EXPECT_EQ(VehicleNumbers(fewer.file), (std::vector<int>{1, 2, 8}));
     // Header only, and a missing file.
-    Loaded empty(ConsistFileBuilder().Count(3));
+    Loaded empty(ConsistFile({}, hdr::kDefaultFormat).Count(3));
     EXPECT_EQ(empty.file.GetCount(), 0);
     EXPECT_EQ(empty.file.NextVehicle(), 0);
     EXPECT_EQ(empty.file.FindVehicle(1), 0);

@@ -1,6 +1,7 @@
+#include "SummaryLayout.h"
 #include "TestSupport.h"
+#include "TrainFileBuilder.h"
 #include "TrainSummaryFile.h"
-#include "VehicleRecords.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
+#include "Records.h"
 #include "TestSupport.h"
-#include "VehicleRecords.h"
 #include "WheelFile.h"
+#include "WheelLayout.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,7 @@ namespace wh = layout::wheel;
 TEST(WheelFile, FieldsAndSpacing) {
     TempDir d;
     auto b = WheelFileBuilder(60);
-    b.Add(WheelRecord(wh::kDetectorA, 0x00, 100)).Add(WheelRecord(wh::kDetectorB, 0x01, 110));
+    b.Add(WheelRecord(wh::kDetectorA, 100, 0x00)).Add(WheelRecord(wh::kDetectorB, 110, 0x01));
     b.Write(d.File("T.012"));
     CWheelFile f;
     ASSERT_EQ(f.Load(d.File("T").c_str()), 1);
@@ -28,7 +29,7 @@ TEST(WheelFile, FieldsAndSpacing) {
 
 TEST(WheelFile, SetTimeTruncatesThroughTheFloatScale) {
     TempDir d;
-    WheelFileBuilder().TimeScale(1, 1).Add(WheelRecord(0, 0, 0)).Write(d.File("T.012"));
+    WheelFileBuilder().TimeScale(1, 1).Add(WheelRecord(0, 0)).Write(d.File("T.012"));
     CWheelFile f;
     ASSERT_EQ(f.Load(d.File("T").c_str()), 1);
     f.SetTime(1234);
@@ -39,7 +40,7 @@ TEST(WheelFile, SetTimeTruncatesThroughTheFloatScale) {
 
 TEST(WheelFile, DoubleTimes) {
     TempDir d;
-    WheelFileBuilder().Add(WheelRecord(0, 0, 0x80000001)).Add(WheelRecord(1, 0, 7)).Write(d.File("T.012"));
+    WheelFileBuilder().Add(WheelRecord(0, 0x80000001)).Add(WheelRecord(1, 7)).Write(d.File("T.012"));
     CWheelFile f;
     ASSERT_EQ(f.Load(d.File("T").c_str()), 1);
     EXPECT_EQ(f.DoubleTimes(), 0);
@@ -58,7 +59,7 @@ TEST(WheelFile, RecorderBytesSurviveASave) {
     TempDir d;
     auto b = WheelFileBuilder(58);
     for (size_t off = wh::kRecorderAreaBegin; off < wh::kRecorderAreaEnd; ++off) b.HeaderU8(off, uint8_t(0xA0 + off));
-    b.Add(WheelRecord(0, 0xFE, 50, 0xBEEF)).Add(WheelRecord(1, 0x01, 60, 0x1234));
+    b.Add(WheelRecord(0, 50, 0xFE, 0xBEEF)).Add(WheelRecord(1, 60, 0x01, 0x1234));
     b.Write(d.File("T.012"));
     const auto before = ReadFileBytes(d.File("T.012"));
     CWheelFile f;

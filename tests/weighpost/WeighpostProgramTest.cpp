@@ -36,7 +36,7 @@ uint32_t HeaderField(const std::vector<uint8_t>& file, const layout::Field& f) {
 TEST(WeighpostAssignment, RailcarsTakeTheScaleEntriesInOrderPassingOverLocomotives) {
     TempDir dir;
     ScaleFile(3).Write(dir.File("T1.055"));
-    const auto input = ConsistFile({ConsistEntry(1, 19), ConsistEntry(2, 5), ConsistEntry(3, 14), ConsistEntry(4, 19)})
+    const auto input = ConsistFile({VehicleEntry(1, 19), VehicleEntry(2, 5), VehicleEntry(3, 14), VehicleEntry(4, 19)})
                            .Build();
     WriteFileBytes(dir.File("T1.035"), input);
 
@@ -44,8 +44,8 @@ TEST(WeighpostAssignment, RailcarsTakeTheScaleEntriesInOrderPassingOverLocomotiv
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, kBanner + " 1\n");
     EXPECT_EQ(r.err, "");
-    const auto data = Concat({ConsistEntry(1, 19, 1, {ScaleSubRecord(1)}), ConsistEntry(2, 5),
-                              ConsistEntry(3, 14, 1, {ScaleSubRecord(2)}), ConsistEntry(4, 19, 1, {ScaleSubRecord(3)})});
+    const auto data = Concat({VehicleEntry(1, 19, 1, {ScaleSubRecord(1)}), VehicleEntry(2, 5),
+                              VehicleEntry(3, 14, 1, {ScaleSubRecord(2)}), VehicleEntry(4, 19, 1, {ScaleSubRecord(3)})});
     const auto output = ReadFileBytes(dir.File("T1.035"));
     EXPECT_EQ(output, Rewritten(input, data));
     EXPECT_EQ(HeaderField(output, hdr::kRecordCount), 4u);
@@ -57,31 +57,31 @@ TEST(WeighpostAssignment, TheGroupFlag128IsRemovedOnlyAbove128) {
     TempDir dir;
     ScaleFile(3).Write(dir.File("T1.055"));
     const auto input =
-        ConsistFile({ConsistEntry(1, 128), ConsistEntry(2, 147), ConsistEntry(3, 128 + 14), ConsistEntry(4, 128 + 5)})
+        ConsistFile({VehicleEntry(1, 128), VehicleEntry(2, 147), VehicleEntry(3, 128 + 14), VehicleEntry(4, 128 + 5)})
             .Build();
     WriteFileBytes(dir.File("T1.035"), input);
 
     EXPECT_EQ(Weighpost(dir).status, 0);
-    const auto data = Concat({ConsistEntry(1, 128), ConsistEntry(2, 147, 1, {ScaleSubRecord(1)}),
-                              ConsistEntry(3, 128 + 14, 1, {ScaleSubRecord(2)}), ConsistEntry(4, 128 + 5)});
+    const auto data = Concat({VehicleEntry(1, 128), VehicleEntry(2, 147, 1, {ScaleSubRecord(1)}),
+                              VehicleEntry(3, 128 + 14, 1, {ScaleSubRecord(2)}), VehicleEntry(4, 128 + 5)});
     EXPECT_EQ(ReadFileBytes(dir.File("T1.035")), Rewritten(input, data));
 }
 
 TEST(WeighpostAssignment, SurplusScaleEntriesAreIgnoredAndSurplusCarsGetNone) {
     TempDir dir;
     ScaleFile(5).Write(dir.File("T1.055"));
-    const auto input = ConsistFile({ConsistEntry(1, 19, 0), ConsistEntry(2, 19, 2)}).Build();
+    const auto input = ConsistFile({VehicleEntry(1, 19, 0), VehicleEntry(2, 19, 2)}).Build();
     WriteFileBytes(dir.File("T1.035"), input);
     EXPECT_EQ(Weighpost(dir).status, 0);
     EXPECT_EQ(ReadFileBytes(dir.File("T1.035")),
-              Rewritten(input, Concat({ConsistEntry(1, 19, 0, {ScaleSubRecord(1)}),
-                                       ConsistEntry(2, 19, 2, {ScaleSubRecord(2)})})));
+              Rewritten(input, Concat({VehicleEntry(1, 19, 0, {ScaleSubRecord(1)}),
+                                       VehicleEntry(2, 19, 2, {ScaleSubRecord(2)})})));
 
     ScaleFile(1).Write(dir.File("T1.055"));
     EXPECT_EQ(Weighpost(dir).out, kBanner + " 1\n");
     // The second car loses the entry it had; nothing takes its place.
     EXPECT_EQ(ReadFileBytes(dir.File("T1.035")),
-              Rewritten(input, Concat({ConsistEntry(1, 19, 0, {ScaleSubRecord(1)}), ConsistEntry(2, 19, 2)})));
+              Rewritten(input, Concat({VehicleEntry(1, 19, 0, {ScaleSubRecord(1)}), VehicleEntry(2, 19, 2)})));
 }
 
 TEST(WeighpostSubRecords, OldScaleSubRecordsAreReplacedAndOthersKeptInOrder) {
@@ -89,15 +89,15 @@ TEST(WeighpostSubRecords, OldScaleSubRecordsAreReplacedAndOthersKeptInOrder) {
     ScaleFile(2).Write(dir.File("T1.055"));
     const auto other = SubRecord(9, {1, 2, 3, 4, 5, 6});
     const auto another = SubRecord(0x56, {7, 8});
-    const auto input = ConsistFile({ConsistEntry(1, 19, 1, {ScaleSubRecord(7), other, ScaleSubRecord(8), another}),
-                                    ConsistEntry(2, 5, 1, {ScaleSubRecord(9), other}),
-                                    ConsistEntry(3, 14, 2, {another})})
+    const auto input = ConsistFile({VehicleEntry(1, 19, 1, {ScaleSubRecord(7), other, ScaleSubRecord(8), another}),
+                                    VehicleEntry(2, 5, 1, {ScaleSubRecord(9), other}),
+                                    VehicleEntry(3, 14, 2, {another})})
                            .Build();
     WriteFileBytes(dir.File("T1.035"), input);
 
     EXPECT_EQ(Weighpost(dir).status, 0);
-    const auto data = Concat({ConsistEntry(1, 19, 1, {ScaleSubRecord(1), other, another}),
-                              ConsistEntry(2, 5, 1, {other}), ConsistEntry(3, 14, 2, {ScaleSubRecord(2), another})});
+    const auto data = Concat({VehicleEntry(1, 19, 1, {ScaleSubRecord(1), other, another}),
+                              VehicleEntry(2, 5, 1, {other}), VehicleEntry(3, 14, 2, {ScaleSubRecord(2), another})});
     EXPECT_EQ(ReadFileBytes(dir.File("T1.035")), Rewritten(input, data));
 }
 
@@ -107,36 +107,36 @@ TEST(WeighpostSubRecords, ShortLengthsCountAsFourAndLongOnesAreCutToTheRecord) {
     // Lengths 0 and 2 step 4 bytes; a remainder of 3 bytes is dropped.
     const auto zero = SubRecord(9, {}, 0);
     const auto two = SubRecord(0x0055, {}, 2);
-    const auto input = ConsistFile({WithSubRecords(ConsistEntry(1, 5, 1), {zero, two, {0xAA, 0xBB, 0xCC}}),
+    const auto input = ConsistFile({VehicleEntry(1, 5, 1, {zero, two, {0xAA, 0xBB, 0xCC}}),
                                     // Claims 200 bytes; only 10 remain in the record.
-                                    ConsistEntry(2, 19, 0, {SubRecord(9, {1, 2, 3, 4, 5, 6}, 200)})})
+                                    VehicleEntry(2, 19, 0, {SubRecord(9, {1, 2, 3, 4, 5, 6}, 200)})})
                            .Build();
     WriteFileBytes(dir.File("T1.035"), input);
 
     EXPECT_EQ(Weighpost(dir).status, 0);
-    const auto data = Concat({ConsistEntry(1, 5, 1, {zero}),
-                              ConsistEntry(2, 19, 0, {ScaleSubRecord(1), SubRecord(9, {1, 2, 3, 4, 5, 6}, 200)})});
+    const auto data = Concat({VehicleEntry(1, 5, 1, {zero}),
+                              VehicleEntry(2, 19, 0, {ScaleSubRecord(1), SubRecord(9, {1, 2, 3, 4, 5, 6}, 200)})});
     EXPECT_EQ(ReadFileBytes(dir.File("T1.035")), Rewritten(input, data));
 }
 
 TEST(WeighpostFiles, TheRepairedConsistIsPreferredAndTheOtherLeftAlone) {
     TempDir dir;
     ScaleFile(1).Write(dir.File("T1.055"));
-    const auto original = ConsistFile({ConsistEntry(1, 19)}).Build();
-    const auto repaired = ConsistFile({ConsistEntry(1, 5), ConsistEntry(2, 19)}).Build();
+    const auto original = ConsistFile({VehicleEntry(1, 19)}).Build();
+    const auto repaired = ConsistFile({VehicleEntry(1, 5), VehicleEntry(2, 19)}).Build();
     WriteFileBytes(dir.File("T1.035"), original);
     WriteFileBytes(dir.File("T1.037"), repaired);
 
     EXPECT_EQ(Weighpost(dir).out, kBanner + " 1\n");
     EXPECT_EQ(ReadFileBytes(dir.File("T1.035")), original);
     EXPECT_EQ(ReadFileBytes(dir.File("T1.037")),
-              Rewritten(repaired, Concat({ConsistEntry(1, 5), ConsistEntry(2, 19, 1, {ScaleSubRecord(1)})})));
+              Rewritten(repaired, Concat({VehicleEntry(1, 5), VehicleEntry(2, 19, 1, {ScaleSubRecord(1)})})));
 }
 
 TEST(WeighpostFiles, ASecondRunFindsNothingToChangeAndDoesNotWrite) {
     TempDir dir;
     ScaleFile(2).Write(dir.File("t1.055"));
-    ConsistFile({ConsistEntry(1, 19), ConsistEntry(2, 14)}).Write(dir.File("t1.035"));
+    ConsistFile({VehicleEntry(1, 19), VehicleEntry(2, 14)}).Write(dir.File("t1.035"));
     // Lower-case files and base name: the names resolve to the same files.
     EXPECT_EQ(Weighpost(dir, {"t1"}).out, kBanner + " 1\n");
     const auto first = ReadFileBytes(dir.File("t1.035"));
@@ -153,7 +153,7 @@ TEST(WeighpostFiles, ASecondRunFindsNothingToChangeAndDoesNotWrite) {
 TEST(WeighpostFiles, AFailedWriteIsReportedInTheStatus) {
     TempDir dir;
     ScaleFile(1).Write(dir.File("T1.055"));
-    const auto input = ConsistFile({ConsistEntry(1, 19)}).Build();
+    const auto input = ConsistFile({VehicleEntry(1, 19)}).Build();
     WriteFileBytes(dir.File("T1.035"), input);
     ASSERT_EQ(chmod(dir.File("T1.035").c_str(), 0444), 0);
     const RunResult r = Weighpost(dir);
@@ -229,33 +229,33 @@ TEST(WeighpostCommandLine, ArgumentsAreCheckedBeforeAnyFile) {
 TEST(WeighpostMalformed, ARecordTooShortForItsTagBlocksKeepsItsBytesAndItsCarsWeighing) {
     TempDir dir;
     ScaleFile(3).Write(dir.File("T1.055"));
-    auto shortRecord = ConsistEntry(2, 19, 0, {ScaleSubRecord(7)});
+    auto shortRecord = VehicleEntry(2, 19, 0, {ScaleSubRecord(7)});
     layout::Set(shortRecord, 0, cs::kTagCount, 2);  // asks for 88 bytes; holds 52
-    const auto input = ConsistFile({ConsistEntry(1, 19), shortRecord, ConsistEntry(3, 19)}).Build();
+    const auto input = ConsistFile({VehicleEntry(1, 19), shortRecord, VehicleEntry(3, 19)}).Build();
     WriteFileBytes(dir.File("T1.035"), input);
 
     EXPECT_EQ(Weighpost(dir).status, 0);
     const auto data = Concat(
-        {ConsistEntry(1, 19, 1, {ScaleSubRecord(1)}), shortRecord, ConsistEntry(3, 19, 1, {ScaleSubRecord(3)})});
+        {VehicleEntry(1, 19, 1, {ScaleSubRecord(1)}), shortRecord, VehicleEntry(3, 19, 1, {ScaleSubRecord(3)})});
     EXPECT_EQ(ReadFileBytes(dir.File("T1.035")), Rewritten(input, data));
 }
 
 TEST(WeighpostMalformed, WhatTheWalkCannotReachIsKeptUnchanged) {
     TempDir dir;
     ScaleFile(3).Write(dir.File("T1.055"));
-    auto stuck = ConsistEntry(2, 19);
+    auto stuck = VehicleEntry(2, 19);
     layout::Set(stuck, 0, cs::kLength, 0);  // cannot be stepped over
-    auto cut = ConsistEntry(2, 19);
+    auto cut = VehicleEntry(2, 19);
     layout::Set(cut, 0, cs::kLength, 500);  // runs past the data
     const std::vector<uint8_t> odd = {0x01};
     for (const auto& tail : {stuck, cut, odd}) {
-        const auto input = ConsistFile({ConsistEntry(1, 14)}).Trailing(Concat({tail, ConsistEntry(3, 19)})).Count(3).Build();
+        const auto input = ConsistFile({VehicleEntry(1, 14)}).Trailing(Concat({tail, VehicleEntry(3, 19)})).Count(3).Build();
         WriteFileBytes(dir.File("T1.035"), input);
         const RunResult r = Weighpost(dir);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.signal, 0);
         EXPECT_EQ(ReadFileBytes(dir.File("T1.035")),
-                  Rewritten(input, Concat({ConsistEntry(1, 14, 1, {ScaleSubRecord(1)}), tail, ConsistEntry(3, 19)})));
+                  Rewritten(input, Concat({VehicleEntry(1, 14, 1, {ScaleSubRecord(1)}), tail, VehicleEntry(3, 19)})));
     }
 }
 
@@ -263,35 +263,35 @@ TEST(WeighpostMalformed, BytesAfterTheCountedRecordsAndCountsBeyondTheDataAreHar
     TempDir dir;
     ScaleFile(3).Write(dir.File("T1.055"));
     const std::vector<uint8_t> extra = {9, 9, 9};
-    auto input = ConsistFile({ConsistEntry(1, 19)}).Trailing(Concat({ConsistEntry(2, 19), extra})).Build();
+    auto input = ConsistFile({VehicleEntry(1, 19)}).Trailing(Concat({VehicleEntry(2, 19), extra})).Build();
     WriteFileBytes(dir.File("T1.035"), input);
     EXPECT_EQ(Weighpost(dir).status, 0);
     EXPECT_EQ(ReadFileBytes(dir.File("T1.035")),
-              Rewritten(input, Concat({ConsistEntry(1, 19, 1, {ScaleSubRecord(1)}), ConsistEntry(2, 19), extra})));
+              Rewritten(input, Concat({VehicleEntry(1, 19, 1, {ScaleSubRecord(1)}), VehicleEntry(2, 19), extra})));
 
-    input = ConsistFile({ConsistEntry(1, 19), ConsistEntry(2, 19)}).Count(900).Build();
+    input = ConsistFile({VehicleEntry(1, 19), VehicleEntry(2, 19)}).Count(900).Build();
     WriteFileBytes(dir.File("T1.035"), input);
     EXPECT_EQ(Weighpost(dir).status, 0);
     EXPECT_EQ(ReadFileBytes(dir.File("T1.035")),
-              Rewritten(input, Concat({ConsistEntry(1, 19, 1, {ScaleSubRecord(1)}),
-                                       ConsistEntry(2, 19, 1, {ScaleSubRecord(2)})})));
+              Rewritten(input, Concat({VehicleEntry(1, 19, 1, {ScaleSubRecord(1)}),
+                                       VehicleEntry(2, 19, 1, {ScaleSubRecord(2)})})));
 }
 
 TEST(WeighpostMalformed, ARecordThatWouldOutgrowItsLengthFieldIsKept) {
     TempDir dir;
     ScaleFile(2).Write(dir.File("T1.055"));
     const size_t room = 0xFFFF - cs::kOneTagSize - cs::kSubHeaderSize - 10;
-    const auto big = ConsistEntry(1, 19, 1, {SubRecord(9, std::vector<uint8_t>(room, 7))});
-    const auto input = ConsistFile({big, ConsistEntry(2, 19)}).Build();
+    const auto big = VehicleEntry(1, 19, 1, {SubRecord(9, std::vector<uint8_t>(room, 7))});
+    const auto input = ConsistFile({big, VehicleEntry(2, 19)}).Build();
     WriteFileBytes(dir.File("T1.035"), input);
     EXPECT_EQ(Weighpost(dir).status, 0);
     EXPECT_EQ(ReadFileBytes(dir.File("T1.035")),
-              Rewritten(input, Concat({big, ConsistEntry(2, 19, 1, {ScaleSubRecord(2)})})));
+              Rewritten(input, Concat({big, VehicleEntry(2, 19, 1, {ScaleSubRecord(2)})})));
 }
 
 TEST(WeighpostMalformed, ScaleFilesWithOddEntriesNeverCrash) {
     TempDir dir;
-    ConsistFile({ConsistEntry(1, 19), ConsistEntry(2, 19), ConsistEntry(3, 19)}).Write(dir.File("T1.035"));
+    ConsistFile({VehicleEntry(1, 19), VehicleEntry(2, 19), VehicleEntry(3, 19)}).Write(dir.File("T1.035"));
     // Counts more entries than it holds; then entries shorter than 24 bytes;
     // then variable-length entries.
     const std::vector<TrainFileBuilder> scales = {ScaleFile(2).Count(50), ScaleFile(2).RecordLength(10),

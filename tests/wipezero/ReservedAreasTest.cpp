@@ -30,21 +30,6 @@ void MaskAt(std::vector<uint8_t>& image, size_t base, std::span<const rz::Mask> 
     for (const rz::Mask& m : masks) layout::Set(image, base, m.field, layout::Get(image, base, m.field) & m.keep);
 }
 
-// A file of n fixed records of the given length, every byte set.
-TrainFileBuilder FixedFile(const std::wstring& extension, size_t length, size_t n) {
-    TrainFileBuilder b = TypedBuilder(extension);
-    for (size_t i = 0; i < n; ++i) b.Add(Full(length));
-    return b.RecordLength(static_cast<uint16_t>(length));
-}
-
-// A consist entry of the given length with its tag count; all other bytes set.
-Record ConsistEntry(size_t length, uint8_t tags) {
-    Record r = Full(length);
-    r.Set(cs::kLength, static_cast<uint32_t>(length));
-    if (length >= cs::kTagCount.End()) r.Set(cs::kTagCount, tags);
-    return r;
-}
-
 }  // namespace
 
 TEST(WipezeroHeaderRoutines, AxleFileChangesOnlyBytes46To59) {
@@ -203,13 +188,13 @@ TEST(WipezeroTagReadRoutine, WithoutRecordsNothingIsSaved) {
 }
 
 TEST(WipezeroConsistRoutine, ShortRecordsOneAndTwoTagBlocksAndSubRecords) {
-    Record subRecords = ConsistEntry(cs::kTwoTagSize, 1);  // one tag block, then two sub-records
+    Record subRecords = FullEntry(cs::kTwoTagSize, 1);  // one tag block, then two sub-records
     for (size_t at : {cs::kOneTagSize, cs::kOneTagSize + 16}) {
         subRecords.U16(at + cs::kSubLength.offset, 16);
         subRecords.U16(at + cs::kSubType.offset, layout::scale::kSubRecordType);
     }
-    const Record entries[] = {ConsistEntry(20, 0), ConsistEntry(cs::kFixedSize, 0), ConsistEntry(60, 1),
-                              ConsistEntry(cs::kTwoTagSize, 2), subRecords};
+    const Record entries[] = {FullEntry(20, 0), FullEntry(cs::kFixedSize, 0), FullEntry(60, 1),
+                              FullEntry(cs::kTwoTagSize, 2), subRecords};
     TrainFileBuilder b = TypedBuilder(L".035");
     for (const Record& e : entries) b.Add(e);
     b.RecordLength(0).FileLength(999);  // kept: the consist object is not identified
@@ -245,7 +230,7 @@ TEST(WipezeroConsistRoutine, ShortRecordsOneAndTwoTagBlocksAndSubRecords) {
 TEST(WipezeroConsistRoutine, FollowersOfTheConsistUseTheSameRules) {
     Train t;
     for (const char* ext : {".037", ".038"})
-        t.Write(std::string("00008901") + ext, TypedBuilder(WideFromUtf8(ext)).Add(ConsistEntry(cs::kOneTagSize, 1)));
+        t.Write(std::string("00008901") + ext, TypedBuilder(WideFromUtf8(ext)).Add(FullEntry(cs::kOneTagSize, 1)));
     ASSERT_EQ(t.Run().status, kShellSuccess);
     EXPECT_EQ(t.run.out, Zeroed("00008901.037", "0x035", 2) + Zeroed("00008901.038", "0x035", 2));
     const std::vector<uint8_t> after = t.Bytes("00008901.038");

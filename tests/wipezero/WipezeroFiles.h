@@ -4,6 +4,7 @@
 #pragma once
 
 #include "../../tools/wipezero/ReservedLayout.h"
+#include "ConsistLayout.h"
 #include "TagTypes.h"
 #include "TestSupport.h"
 #include "TrainFileBuilder.h"
@@ -42,6 +43,21 @@ inline fixture::TrainFileBuilder TypedBuilder(const std::wstring& extension) {
 inline fixture::Record Full(size_t n) {
     fixture::Record r(n);
     r.Text(0, std::string(n, '\xFF'));
+    return r;
+}
+
+// A file of n fixed records of the given length, every byte set.
+inline fixture::TrainFileBuilder FixedFile(const std::wstring& extension, size_t length, size_t n) {
+    fixture::TrainFileBuilder b = TypedBuilder(extension);
+    for (size_t i = 0; i < n; ++i) b.Add(Full(length));
+    return b.RecordLength(static_cast<uint16_t>(length));
+}
+
+// A consist entry of the given length with its tag count; all other bytes set.
+inline fixture::Record FullEntry(size_t length, uint8_t tags) {
+    fixture::Record r = Full(length);
+    r.Set(layout::consist::kLength, static_cast<uint32_t>(length));
+    if (length >= layout::consist::kTagCount.End()) r.Set(layout::consist::kTagCount, tags);
     return r;
 }
 

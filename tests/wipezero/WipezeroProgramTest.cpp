@@ -14,24 +14,9 @@
 #include <map>
 
 using namespace wipetest;
-using fixture::Record;
 using fixture::TrainFileBuilder;
-namespace cs = layout::consist;
 
 namespace {
-
-TrainFileBuilder FixedFile(const std::wstring& extension, size_t length, size_t n) {
-    TrainFileBuilder b = TypedBuilder(extension);
-    for (size_t i = 0; i < n; ++i) b.Add(Full(length));
-    return b.RecordLength(static_cast<uint16_t>(length));
-}
-
-Record ConsistEntry(size_t length, uint8_t tags) {
-    Record r = Full(length);
-    r.Set(cs::kLength, static_cast<uint32_t>(length));
-    if (length >= cs::kTagCount.End()) r.Set(cs::kTagCount, tags);
-    return r;
-}
 
 const char kUsageDescription[] =
     "\n       Set the reserved data areas for the Velmar binary files to all zero bytes.\n\nBuilt: ";
@@ -122,7 +107,7 @@ TEST(WipezeroRepeat, ASecondRunChangesNoByteAndReportsTheSameCounts) {
     t.Write(names[2], FixedFile(L".012", 8, 3));
     t.Write(names[3], FixedFile(L".017", 8, 3).FileLength(5));
     t.Write(names[4], FixedFile(L".034", 180, 1));
-    t.Write(names[5], TypedBuilder(L".035").Add(ConsistEntry(88, 2)).Add(ConsistEntry(56, 1)).RecordLength(0));
+    t.Write(names[5], TypedBuilder(L".035").Add(FullEntry(88, 2)).Add(FullEntry(56, 1)).RecordLength(0));
     t.Write(names[6], FixedFile(L".036", 48, 3));
     t.Write(names[7], FixedFile(L".041", 24, 3));
     t.Write(names[8], FixedFile(L".060", 64, 3));
@@ -193,10 +178,10 @@ TEST(WipezeroMalformed, ConsistRecordsOfZeroLengthOrRunningPastTheEnd) {
     // cannot step past it.
     std::vector<uint8_t> zero = t.Write(
         "00008901.035",
-        TypedBuilder(L".035").Add(ConsistEntry(56, 1)).Add(ConsistEntry(24, 0).U16(0, 0)).Add(ConsistEntry(24, 0)));
+        TypedBuilder(L".035").Add(FullEntry(56, 1)).Add(FullEntry(24, 0).U16(0, 0)).Add(FullEntry(24, 0)));
     // A first record longer than the whole data.
     std::vector<uint8_t> longer = t.Write(
-        "00008901.037", TypedBuilder(L".037").Add(ConsistEntry(56, 1).U16(0, 400)).Add(ConsistEntry(24, 0)));
+        "00008901.037", TypedBuilder(L".037").Add(FullEntry(56, 1).U16(0, 400)).Add(FullEntry(24, 0)));
     ASSERT_EQ(t.Run().status, kShellSuccess);
     EXPECT_NE(t.run.out.find("035 Entry Length Error, file 00008901.035, record 1, length of 0 less than 24.\n"),
               std::string::npos)

@@ -3,9 +3,8 @@
 #pragma once
 
 #include "AxleLayout.h"
-#include "HeaderLayout.h"
 #include "IoLayout.h"
-#include "TrainFileBuilder.h"
+#include "Records.h"
 
 #include <sstream>
 #include <string>
@@ -15,20 +14,6 @@ namespace fixture {
 
 constexpr uint16_t kWda = layout::io::kDefaultMaskA;
 constexpr uint16_t kWdb = layout::io::kDefaultMaskB;
-
-inline Record IoRecord(uint32_t time, uint16_t inputs, uint16_t flags = layout::io::kDetectorEventFlag) {
-    Record r(layout::io::kRecordSize);
-    r.Set(layout::io::kTime, time).Set(layout::io::kInputs, inputs).Set(layout::io::kFlags, flags);
-    return r;
-}
-
-// An IO file of a later recorder (version 1), AB spacing 6.0 inches.
-inline TrainFileBuilder IoFileBuilder() {
-    TrainFileBuilder b;
-    b.Type(layout::io::kTypeGroup, layout::io::kTypeSubcode);
-    b.Header(layout::io::kAbSpacing, 60).Header(layout::io::kRecorderVersion, 1);
-    return b;
-}
 
 // Appends detector states, one record every dt ms from t on: "A" only A
 // active, "B" only B, "AB" both, "-" none; e.g. "A AB B -" is one wheel
@@ -54,13 +39,8 @@ struct Axle {
 
 inline std::vector<Axle> ReadAxles(const std::vector<uint8_t>& file) {
     std::vector<Axle> out;
-    for (size_t base = layout::header::kSize; base + layout::axle::kRecordSize <= file.size();
-         base += layout::axle::kRecordSize) {
-        unsigned b0 = layout::Get(file, base, layout::axle::kSpeedWhole);
-        unsigned b1 = layout::Get(file, base, layout::axle::kSpeedEighths);
-        out.push_back({b0 >> 1, b1 & 7u, b0 & 1u, b1 & layout::axle::kMovementMask,
-                       layout::Get(file, base, layout::axle::kTime), layout::Get(file, base, layout::axle::kAxleNumber)});
-    }
+    for (const AxleView& v : AxleViews(file))
+        out.push_back({v.Whole(), v.byte1 & 7u, v.byte0 & 1u, v.byte1 & layout::axle::kMovementMask, v.time, v.axle});
     return out;
 }
 
