@@ -160,6 +160,10 @@ int CCarListFile::BuildFromConsist(const char* name, const TagReaderModes& modes
             previous = static_cast<int>(consist.GetField(cs::kVehicleNumber));
         } while (consist.NextVehicle());
     }
+    // The counters describe the records now held; the cursor stays where the
+    // last insertion left it (the last record).
+    const int current = GetIndex();
     Count();
+    m_nCurrent = IsValid(current) ? current : 0;
     return hadEntries;
 }

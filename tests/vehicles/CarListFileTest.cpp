@@ -71,6 +71,7 @@ TEST(CarListBuild, FromAMixedConsist) {
     const auto consistBefore = ReadFileBytes(d.File("T.035"));
     CCarListFile f;
     ASSERT_EQ(f.BuildFromConsist(d.File("T").c_str(), TagReaderModes{}, 0x0010), 1);
+    EXPECT_EQ(f.GetIndex(), 7);  // each record is inserted at the end, where the cursor stays
     EXPECT_EQ(Cars(f), (std::vector<Car>{
                            {5, 0, 1, "UP", "8901", 'K', 0},
                            {19, 1, 1, "TTX", "654321", 'L', 5},
