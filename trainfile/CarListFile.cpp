@@ -3,6 +3,7 @@
 #include "ConsistFile.h"
 
 #include <cstring>
+#include <vector>
 
 namespace cl = layout::carlist;
 namespace cs = layout::consist;
@@ -104,9 +105,11 @@ int CCarListFile::BuildFromConsist(const char* name, const TagReaderModes& modes
     m_nCurrent = 0;
     SetRecordCount(0);
     SetHeaderField(hdr::kRecordLength, cl::kRecordSize);
-    // Inserting grows the record area by copying the old one; give the empty
-    // area storage so that the copy never starts from a null address.
-    m_Data.reserve(cl::kRecordSize);
+    // The records are gathered first and put in place at once (each appended
+    // at the end, as one insertion after another would leave them), so that a
+    // consist of many vehicles costs no more than one pass.
+    std::vector<uint8_t> area;
+    size_t made = 0;
 
     const int hadEntries = consist.GetCount() > 0 ? 1 : 0;
     int locomotives = 0;  // exception counts of the status letters
@@ -156,10 +159,19 @@ int CCarListFile::BuildFromConsist(const char* name, const TagReaderModes& modes
             // results (an entry that is not a new vehicle) make no record.
             if (result == kClassTagged || result == kClassNewVehicle ||
                 result == (kClassNewVehicle | kClassTagValid))
-                Insert(GetCount(), rec);
+                if (made < 0xFFFF) {  // the header holds a 16-bit count
+                    area.insert(area.end(), rec, rec + cl::kRecordSize);
+                    ++made;
+                }
             previous = static_cast<int>(consist.GetField(cs::kVehicleNumber));
         } while (consist.NextVehicle());
     }
+    SetData(std::move(area));
+    SetRecordCount(static_cast<unsigned>(made));
+    SetHeaderField(hdr::kFileLength, static_cast<uint32_t>(64 + GetDataSize()));
+    // The counters describe the records now held; the cursor ends on the
+    // last record, where the last insertion at the end leaves it.
     Count();
+    m_nCurrent = made > 0 ? static_cast<int>(made - 1) : 0;
     return hadEntries;
 }

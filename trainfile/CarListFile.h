@@ -19,7 +19,8 @@ public:
     // Replaces all records by those derived from the consist (.035) of that
     // name under the reader modes; tags whose flags share a bit with
     // rejectMask are rejected. 0 when the consist cannot be loaded (records
-    // kept) or has no entries (records deleted).
+    // kept) or has no entries (records deleted). The cursor ends on the last
+    // record made; the counters are computed afresh.
     int BuildFromConsist(const char* name, const TagReaderModes& modes, uint16_t rejectMask);
 
     // Next record whose vehicle number differs; 0 at the end (cursor kept).

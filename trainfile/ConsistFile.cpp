@@ -162,9 +162,9 @@ int CConsistFile::AppendEntry(const uint8_t* bytes, unsigned len) {
     m_bLoaded = true;
     SetRecordCount(static_cast<unsigned>(GetCount() + 1));
     SetHeaderField(hdr::kFileLength, static_cast<uint32_t>(m_Data.size() + 64));
-    const int current = m_nCurrent;
-    Reindex();
-    m_nCurrent = IsValid(current) ? current : 0;
+    // The entries before it are unchanged and the count now ends the walk
+    // right after it, so the index only gains its offset.
+    m_Offsets.push_back(at);
     return 1;
 }
 

@@ -71,6 +71,7 @@ TEST(CarListBuild, FromAMixedConsist) {
     const auto consistBefore = ReadFileBytes(d.File("T.035"));
     CCarListFile f;
     ASSERT_EQ(f.BuildFromConsist(d.File("T").c_str(), TagReaderModes{}, 0x0010), 1);
+    EXPECT_EQ(f.GetIndex(), 7);  // each record is inserted at the end, where the cursor stays
     EXPECT_EQ(Cars(f), (std::vector<Car>{
                            {5, 0, 1, "UP", "8901", 'K', 0},
                            {19, 1, 1, "TTX", "654321", 'L', 5},
@@ -145,6 +146,27 @@ TEST(CarListBuild, MissingOrEmptyConsist) {
     b.Write(d.File("M.035"));
     EXPECT_EQ(f.BuildFromConsist(d.File("M").c_str(), TagReaderModes{}, 0), 1);
     EXPECT_EQ(f.GetCount(), 8);
+}
+
+TEST(CarListBuild, LongConsistInOnePass) {
+    // As many vehicles as a 16-bit count allows: one record each, in order,
+    // the cursor on the last one, and the file length in step for a save.
+    TempDir d;
+    auto b = ConsistFile({}, hdr::kDefaultFormat);
+    const int n = 0xFFFF;
+    for (int i = 0; i < n; ++i)
+        b.Add(VehicleEntry({static_cast<uint16_t>(i), 19, 0, 4, static_cast<uint16_t>(4 * i)}));
+    b.Write(d.File("T.035"));
+    CCarListFile f;
+    ASSERT_EQ(f.BuildFromConsist(d.File("T").c_str(), TagReaderModes{}, 0), 1);
+    ASSERT_EQ(f.GetCount(), n);
+    EXPECT_EQ(f.GetIndex(), n - 1);
+    EXPECT_EQ(f.GetVehicleNumber(), n - 1);
+    EXPECT_EQ(f.GetFirstAxle(), uint16_t(4 * (n - 1)));
+    EXPECT_EQ(f.Counters().status[4], n);
+    EXPECT_EQ(f.GetHeaderField(hdr::kFileLength), 64u + 48u * n);
+    ASSERT_EQ(f.SaveAs(d.File("T.036").c_str()), 1);
+    EXPECT_EQ(ReadFileBytes(d.File("T.036")).size(), 64u + 48u * n);
 }
 
 TEST(CarListFile, CarWalks) {
