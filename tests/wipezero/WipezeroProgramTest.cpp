@@ -3,6 +3,7 @@
 // and malformed files.
 #include "AxleLayout.h"
 #include "ConsistLayout.h"
+#include "DetectorLayout.h"
 #include "SummaryLayout.h"
 #include "WideText.h"
 #include "WipezeroFiles.h"
@@ -15,6 +16,7 @@
 
 using namespace wipetest;
 using fixture::TrainFileBuilder;
+namespace cs = layout::consist;
 
 namespace {
 
@@ -153,14 +155,28 @@ TEST(WipezeroMalformed, CountsBeyondTheDataStopAtTheLastWholeRecord) {
 
 TEST(WipezeroMalformed, OddEntryLengthsAndEmptyFilesNeverReachOutsideTheData) {
     Train t;
-    // Entry length 0 in a fixed-length type; a summary of 100-byte records;
-    // an allocation announcing more records than it holds; a header alone.
-    t.Write("00008901.017", FixedFile(L".017", 8, 2).RecordLength(0));
+    // Entry length 0 in a fixed-length type; a detector file whose only
+    // record is cut short; a summary of 100-byte records; an allocation
+    // announcing more records than it holds; a header alone.
+    std::vector<uint8_t> noLength = t.Write("00008901.017", FixedFile(L".017", 8, 2).RecordLength(0));
+    std::vector<uint8_t> cut = t.Write("00008901.018", FixedFile(L".018", 16, 1).TruncateTo(hdr::kSize + 10));
     std::vector<uint8_t> summary = t.Write("00008901.034", FixedFile(L".034", 100, 1));
     t.Write("00008901.041", FixedFile(L".041", 24, 2).Count(9));
     t.Write("00008901.043", FixedFile(L".043", 64, 0).Count(7));
     ASSERT_EQ(t.Run().status, kShellSuccess);
+    EXPECT_NE(t.run.out.find("No variable types allowed yet for file 00008901.017, type 0x017"), std::string::npos);
     EXPECT_NE(t.run.out.find(Zeroed("00008901.017", "0x017", 2)), std::string::npos) << t.run.out;
+    EXPECT_NE(t.run.out.find(Zeroed("00008901.018", "0x018", 2)), std::string::npos);
+    // The record under the cursor is cleaned as far as its bytes are there:
+    // without an entry length it runs to the end of the data.
+    ZeroAt(noLength, 0, rz::kCommonHeader);
+    ZeroAt(noLength, hdr::kSize, rz::k017Record);
+    layout::Set(noLength, 0, hdr::kFileLength, static_cast<uint32_t>(noLength.size()));
+    EXPECT_EQ(t.Bytes("00008901.017"), noLength);
+    ZeroAt(cut, 0, layout::detector::kReservedHeader);
+    ZeroAt(cut, hdr::kSize, layout::detector::kReservedRecord);
+    layout::Set(cut, 0, hdr::kFileLength, static_cast<uint32_t>(cut.size()));
+    EXPECT_EQ(t.Bytes("00008901.018"), cut);
     EXPECT_NE(t.run.out.find(Zeroed("00008901.034", "0x034", 2)), std::string::npos);
     EXPECT_NE(t.run.out.find("new entry 2"), std::string::npos);
     EXPECT_NE(t.run.out.find(Zeroed("00008901.041", "0x041", 3)), std::string::npos);
@@ -189,9 +205,15 @@ TEST(WipezeroMalformed, ConsistRecordsOfZeroLengthOrRunningPastTheEnd) {
     EXPECT_NE(t.run.out.find(Zeroed("00008901.035", "0x035", 3)), std::string::npos);
     EXPECT_NE(t.run.out.find("Tried to go past end of file 00008901.037, type 0x000, new entry 1"), std::string::npos);
     EXPECT_NE(t.run.out.find(Zeroed("00008901.037", "0x035", 2)), std::string::npos);
-    // The records after the zero-length one, and the overlong record, keep their bytes.
+    // The records after the zero-length one keep their bytes.
     const std::vector<uint8_t> after = t.Bytes("00008901.035");
     EXPECT_TRUE(std::equal(after.begin() + hdr::kSize + 56, after.end(), zero.begin() + hdr::kSize + 56));
-    const std::vector<uint8_t> after37 = t.Bytes("00008901.037");
-    EXPECT_TRUE(std::equal(after37.begin() + hdr::kSize, after37.end(), longer.begin() + hdr::kSize));
+    // The overlong record is cleaned where its bytes are present; the record
+    // after it is never reached.
+    ZeroAt(longer, 0, rz::kCommonHeader);
+    layout::Set(longer, hdr::kSize, cs::kReserved23, 0);
+    for (const auto& m : cs::kTagUsedBits)
+        layout::Set(longer, hdr::kSize + cs::kTagBlock1, m.field,
+                    layout::Get(longer, hdr::kSize + cs::kTagBlock1, m.field) & m.keep);
+    EXPECT_EQ(t.Bytes("00008901.037"), longer);
 }

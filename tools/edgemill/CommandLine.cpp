@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
+#include <vector>
 
 namespace {
 
@@ -72,6 +73,26 @@ void RemoveOutput(const std::string& name) {
     if (plat::FileExists(name) && !plat::IsDirectory(name)) plat::DeleteFile(name);
 }
 
+// What an output file held before this run wrote it.
+struct OldContents {
+    bool existed = false;
+    std::vector<uint8_t> bytes;
+};
+
+OldContents KeepOldContents(const std::string& name) {
+    OldContents old;
+    old.existed = plat::FileExists(name) && !plat::IsDirectory(name);
+    if (old.existed) plat::ReadWholeFile(name, old.bytes);  // an empty file reads as no bytes
+    return old;
+}
+
+void Restore(const std::string& name, const OldContents& old) {
+    if (old.existed)
+        plat::WriteNewFile(name, old.bytes.data(), old.bytes.size());
+    else
+        plat::DeleteFile(name);
+}
+
 }  // namespace
 
 bool ParseEdgemillArgs(int argc, const char* const* argv, std::string& baseName, EdgemillOptions& opt) {
@@ -117,20 +138,20 @@ int EdgemillMain(int argc, const char* const* argv, FILE* out) {
     if (plat::IsDirectory(axleName) || plat::IsDirectory(moveName)) return cannotOpen();
 
     EdgemillConversion c = ConvertIoEvents(ioBytes, opt);
-    bool written = true;
-    if (c.axles.empty()) {
-        RemoveOutput(axleName);
-    } else {
-        written = plat::WriteNewFile(axleName, c.axles.data(), c.axles.size());
-    }
-    if (written) {
-        if (c.movements.empty()) {
-            RemoveOutput(moveName);
-        } else {
-            written = plat::WriteNewFile(moveName, c.movements.data(), c.movements.size());
+    // Both outputs are written, or neither: when the .011 cannot be written
+    // after the .010 was, the .010 gets its former contents back.
+    if (!c.axles.empty()) {
+        const OldContents oldAxles = KeepOldContents(axleName);
+        if (!plat::WriteNewFile(axleName, c.axles.data(), c.axles.size())) return cannotOpen();
+        if (!c.movements.empty() && !plat::WriteNewFile(moveName, c.movements.data(), c.movements.size())) {
+            Restore(axleName, oldAxles);
+            return cannotOpen();
         }
+    } else if (!c.movements.empty() && !plat::WriteNewFile(moveName, c.movements.data(), c.movements.size())) {
+        return cannotOpen();
     }
-    if (!written) return cannotOpen();
+    if (c.axles.empty()) RemoveOutput(axleName);
+    if (c.movements.empty()) RemoveOutput(moveName);
     std::fputs(c.console.c_str(), out);
     return c.status;
 }

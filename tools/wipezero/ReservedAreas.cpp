@@ -115,19 +115,23 @@ const Routine* FindRoutine(ReservedArea area) {
     return nullptr;  // ReservedArea::None
 }
 
-// Byte runs that do not lie wholly inside the area are left alone.
+// The part of a byte run that lies inside the area (a record cut short, or
+// shorter than the run): nothing beyond the record is ever touched.
+std::span<uint8_t> Clip(std::span<uint8_t> area, const rz::Range& r) {
+    if (r.begin >= area.size()) return {};
+    return area.subspan(r.begin, std::min<size_t>(r.end, area.size()) - r.begin);
+}
+
 void ZeroRanges(std::span<uint8_t> area, std::span<const rz::Range> ranges) {
-    for (const rz::Range& r : ranges)
-        if (r.end <= area.size()) std::fill(area.begin() + r.begin, area.begin() + r.end, uint8_t{0});
+    for (const rz::Range& r : ranges) std::ranges::fill(Clip(area, r), uint8_t{0});
 }
 
 // A text field keeps its text up to the first zero byte; everything after it
 // becomes zero. A field without a zero byte is kept whole.
 void CleanTextFields(std::span<uint8_t> area, std::span<const rz::Range> fields) {
     for (const rz::Range& r : fields) {
-        if (r.end > area.size()) continue;
-        const auto end = area.begin() + r.end;
-        std::fill(std::find(area.begin() + r.begin, end, uint8_t{0}), end, uint8_t{0});
+        const std::span<uint8_t> field = Clip(area, r);
+        std::fill(std::ranges::find(field, uint8_t{0}), field.end(), uint8_t{0});
     }
 }
 
@@ -137,10 +141,20 @@ void ApplyMasks(std::span<uint8_t> area, size_t base, std::span<const rz::Mask> 
             layout::Set(area, base, m.field, layout::Get(area, base, m.field) & m.keep);
 }
 
+// The record under the cursor: one entry length from the cursor, cut at the
+// end of the data. Under an entry length of 0 the record has no end of its
+// own and reaches to the end of the data.
+std::span<uint8_t> FixedRecordAt(CTag& object) {
+    const std::span<uint8_t> data = object.Data();
+    const size_t offset = object.GetCurrentOffset();
+    if (offset >= data.size()) return {};
+    const size_t length = object.GetEntryLength();
+    const size_t rest = data.size() - offset;
+    return data.subspan(offset, length == 0 ? rest : std::min(length, rest));
+}
+
 void CleanFixedRecord(CTag& object, const Routine& r) {
-    const std::span<uint8_t> record = object.GetCurrent();
-    // A record cut short by the end of the data is not a whole record.
-    if (object.GetEntryLength() == 0 || record.size() != object.GetEntryLength()) return;
+    const std::span<uint8_t> record = FixedRecordAt(object);
     ZeroRanges(record, r.zero);
     CleanTextFields(record, r.text);
     ApplyMasks(record, 0, r.masks);
@@ -160,14 +174,15 @@ void CleanConsistRecord(CTag& object, uint32_t index) {
                   static_cast<unsigned>(cs::kFixedSize));
         return;
     }
-    if (offset > data.size() || length > data.size() - offset) return;  // not a whole record
-    const std::span<uint8_t> record = data.subspan(offset, length);
+    // A record that claims more bytes than the data holds is cleaned as far
+    // as its bytes are present.
+    const std::span<uint8_t> record = data.subspan(offset, std::min<size_t>(length, data.size() - offset));
     layout::Set(record, 0, cs::kReserved23, 0);
 
     const uint32_t tagCount = layout::Get(record, 0, cs::kTagCount);
     const size_t blocks[] = {cs::kTagBlock1, cs::kTagBlock2};
     for (uint32_t k = 0; k < 2 && k < tagCount; ++k)
-        if (blocks[k] + cs::kTagBlockSize <= record.size()) ApplyMasks(record, blocks[k], cs::kTagUsedBits);
+        if (blocks[k] + cs::kTagBlockSize <= length) ApplyMasks(record, blocks[k], cs::kTagUsedBits);
 }
 
 bool RecordRuleHolds(const CTag& object, const Routine& r) {
