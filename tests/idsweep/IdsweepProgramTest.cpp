@@ -176,6 +176,11 @@ TEST(IdsweepCommandLine, UsageAndNameAndOpenFailures) {
     EXPECT_EQ(r.status, 32762 & 0xFF);
     EXPECT_EQ(r.err, "\nOpen failed 32762, file <<<T1.035>>> length 0 less than header length 64.\n");
     EXPECT_EQ(r.out, "");
+    // An empty base name names the bare extension, which is not there.
+    r = Idsweep(dir, {""});
+    EXPECT_EQ(r.status, 32762 & 0xFF);
+    EXPECT_EQ(r.err, "\nOpen failed 32762, file <<<.035>>> length 0 less than header length 64.\n");
+    EXPECT_EQ(r.out, "");
 
     ConsistFile({}).Write(dir.File("T1.035"));
     r = Idsweep(dir);

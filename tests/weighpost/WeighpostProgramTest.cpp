@@ -169,6 +169,10 @@ TEST(WeighpostFiles, OpenFailuresAreNumberedOneBelowTheLibrary) {
     EXPECT_EQ(r.status, 32761 & 0xFF);
     EXPECT_EQ(r.err, "\nOpen failed 32761, file <<<T1.055>>> length 0 less than header length 64.\n");
     EXPECT_EQ(r.out, "");
+    r = Weighpost(dir, {""});  // an empty base name names the bare extension
+    EXPECT_EQ(r.status, 32761 & 0xFF);
+    EXPECT_EQ(r.err, "\nOpen failed 32761, file <<<.055>>> length 0 less than header length 64.\n");
+    EXPECT_EQ(r.out, "");
 
     WriteFileBytes(dir.File("T1.055"), std::vector<uint8_t>(40, 1));
     r = Weighpost(dir);
