@@ -2,6 +2,7 @@
 #include "RecordClasses.h"
 #include "TrainFile.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace hdr = layout::header;
@@ -99,7 +100,9 @@ int CTag01D::DumpAndRepair(FILE* stream, const wchar_t* newName) {
             }
             ++listed;
             sampleStart += samples;
-            const size_t keep = end < start ? dg::kBlockHeaderSize : block.size();
+            // A block cut short (the file's last, or its first, which the
+            // walk does not measure) keeps what it has.
+            const size_t keep = end < start ? std::min(dg::kBlockHeaderSize, block.size()) : block.size();
             const size_t at = repaired.size();
             repaired.insert(repaired.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(keep));
             layout::Set(repaired, at, dg::kBlockLength, static_cast<uint32_t>(keep));

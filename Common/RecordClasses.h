@@ -204,6 +204,9 @@ public:
 
 protected:
     void OnEntrySelected() override;
+    // Entries are sized by their own length field, whatever entry length the
+    // header carries.
+    size_t EntrySizeAt(size_t offset) const override { return VariableLengthAt(offset); }
 
 private:
     CDecodedTag m_Tag1, m_Tag2;
@@ -300,4 +303,8 @@ public:
     // file as "NEW.01D" with the samples of every block whose end time lies
     // before its start time removed. Returns the save's result.
     int DumpAndRepair(FILE* stream, const wchar_t* newName = L"NEW.01D");
+
+protected:
+    // Blocks are sized by their own length field, like consist entries.
+    size_t EntrySizeAt(size_t offset) const override { return VariableLengthAt(offset); }
 };

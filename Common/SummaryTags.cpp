@@ -108,6 +108,10 @@ std::string CTag036::GetCarNumber() const {
 }
 
 std::string CTag036::FormatCarListing() const {
+    // The axle column shows the record's axle count (offset 8) as it is.
+    // Read as a last-axle index, less the first-axle index (offset 6) plus
+    // one, it would give the count plus one for the first car and nonsense
+    // for every car behind it.
     std::string out;
     for (int i = 0; i < EntriesPresent(); ++i) {
         const std::span<const uint8_t> rec = GetEntry(i);

@@ -168,7 +168,9 @@ protected:
     // Prints the message for a fixed-length operation on variable records.
     void PrintVariableTypeError(unsigned line) const;
     void PrintPastEnd(int index, uint64_t newLength, uint16_t entryLength) const;
-    size_t EntrySizeAt(size_t offset) const;
+    // Size of the entry that starts at a data offset: the header's entry
+    // length, or for variable-length records the record's own length.
+    virtual size_t EntrySizeAt(size_t offset) const;
 
     uint8_t m_Header[layout::header::kSize];
     std::vector<uint8_t> m_Data;  // the data area

@@ -22,12 +22,6 @@ int CToolContext::ValidateBaseName(const wchar_t* argument, std::wstring& dest, 
         m_nStatus = kStatusExtension;
         return 0;
     }
-    if (arg.empty()) {
-        // An empty base name would name the bare extension (".035").
-        WPrintErr(L"\n%ls must not be empty.\n", label);
-        m_nStatus = kStatusUsage;
-        return 0;
-    }
     dest.assign(arg.substr(0, kMaxNameChars));
     UpperCaseAscii(dest);
     return 1;

@@ -43,8 +43,9 @@ public:
 
     // Checks a command-line base name and stores it upper-cased in dest:
     // wildcards (status 32765, message on standard output) and dots (status
-    // 32766, standard error) are refused; so is an empty name (status 32767,
-    // the usage text follows). At most 259 characters are kept.
+    // 32766, standard error) are refused. At most 259 characters are kept;
+    // an empty name is accepted (the files it names are then simply not
+    // found).
     int ValidateBaseName(const wchar_t* argument, std::wstring& dest, const wchar_t* label);
     // Resets the context and validates argv[1] into m_szBaseName; status 0
     // when it is a valid base name. Surplus arguments are the tool's concern.

@@ -487,6 +487,18 @@ TEST(Digitizer, BlocksWithoutSamplesAreSkippedAndBackwardTimesRepaired) {
     EXPECT_EQ(layout::Get(bytes, 0, hdr::kFileLength), bytes.size());
     EXPECT_EQ(ReadFileBytes(d.File("X.01D")).size(), 64u + 20u + 16u + 18u + 20u);
 
+    // A last block too short for its header, with its times running
+    // backwards, is kept as it is.
+    Record cut = DigitizerBlock(200, 190, {}, 3, 1);
+    cut.U16(0, 12);
+    const std::vector<uint8_t> cutBytes(cut.Bytes().begin(), cut.Bytes().begin() + 12);
+    TrainFileBuilder().Format(0x0100).Type(1, 13).Add(DigitizerBlock(100, 110, {{1, 2}}, 3, 1)).Add(cutBytes)
+        .Write(d.File("Y.01D"));
+    CTag01D y;
+    ASSERT_EQ(y.OpenAs(W(d.File("Y.01D")).c_str()), 1);
+    ASSERT_EQ(y.DumpAndRepair(nullptr, W(newName).c_str()), 1);
+    EXPECT_EQ(ReadFileBytes(newName), ReadFileBytes(d.File("Y.01D")));
+
     CTag01D fresh;
     EXPECT_EQ(fresh.GetHeaderField(hdr::kTypeSubcode), 13u);
     EXPECT_NE(fresh.GetHeaderField(hdr::kYear), 0u);

@@ -176,6 +176,11 @@ TEST(IdsweepCommandLine, UsageAndNameAndOpenFailures) {
     EXPECT_EQ(r.status, 32762 & 0xFF);
     EXPECT_EQ(r.err, "\nOpen failed 32762, file <<<T1.035>>> length 0 less than header length 64.\n");
     EXPECT_EQ(r.out, "");
+    // An empty base name names the bare extension, which is not there.
+    r = Idsweep(dir, {""});
+    EXPECT_EQ(r.status, 32762 & 0xFF);
+    EXPECT_EQ(r.err, "\nOpen failed 32762, file <<<.035>>> length 0 less than header length 64.\n");
+    EXPECT_EQ(r.out, "");
 
     ConsistFile({}).Write(dir.File("T1.035"));
     r = Idsweep(dir);
@@ -206,4 +211,15 @@ TEST(IdsweepMalformed, OnlyWholeTagBlocksAndWalkableEntriesAreScanned) {
     EXPECT_EQ(t.run.signal, 0);
     EXPECT_EQ(t.run.status, 0);
     EXPECT_NE(t.run.out.find(" 1\n"), std::string::npos) << t.run.out;
+}
+
+TEST(IdsweepMalformed, AFixedEntryLengthInTheHeaderDoesNotHideTagBlocks) {
+    TempDir dir;
+    // Consist entries are walked by their own lengths whatever the header's
+    // entry length field says.
+    const auto entry = VehicleEntry(1, 4, 600, {{0, RailcarTag(7, 600, 5)}});
+    const auto input = ConsistFile({entry, entry}).RecordLength(40).Build();
+    const Scan s = ScanConsist(dir, input);
+    EXPECT_EQ(s.run.out, kBanner + " 2\n" + kWritten);
+    EXPECT_EQ(s.output, ConsistFile({WithFlags(entry, 0, kFlagA), WithFlags(entry, 0, kFlagA)}).RecordLength(40).Build());
 }

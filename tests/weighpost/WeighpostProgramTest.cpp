@@ -169,6 +169,10 @@ TEST(WeighpostFiles, OpenFailuresAreNumberedOneBelowTheLibrary) {
     EXPECT_EQ(r.status, 32761 & 0xFF);
     EXPECT_EQ(r.err, "\nOpen failed 32761, file <<<T1.055>>> length 0 less than header length 64.\n");
     EXPECT_EQ(r.out, "");
+    r = Weighpost(dir, {""});  // an empty base name names the bare extension
+    EXPECT_EQ(r.status, 32761 & 0xFF);
+    EXPECT_EQ(r.err, "\nOpen failed 32761, file <<<.055>>> length 0 less than header length 64.\n");
+    EXPECT_EQ(r.out, "");
 
     WriteFileBytes(dir.File("T1.055"), std::vector<uint8_t>(40, 1));
     r = Weighpost(dir);
@@ -247,13 +251,21 @@ TEST(WeighpostMalformed, WhatTheWalkCannotReachIsKeptUnchanged) {
     layout::Set(stuck, 0, cs::kLength, 0);  // cannot be stepped over
     auto cut = VehicleEntry(2, 19);
     layout::Set(cut, 0, cs::kLength, 500);  // runs past the data
-    const std::vector<uint8_t> odd = {0x01};
-    for (const auto& tail : {stuck, cut, odd}) {
+    const std::vector<uint8_t> odd = {0x01};  // the next record's length reads 0x3801
+    // The walk ends with the consist's message between the banner and the flag.
+    const std::pair<std::vector<uint8_t>, std::string> cases[] = {
+        {stuck, "Cannot step past entry 1 of file T1.035, type 0x000: entry length 0.\n"},
+        {cut, "Tried to go past end of file T1.035, type 0x000, new entry 1, file length old: 232, new: 620. "
+              "Entry length: 500.\n"},
+        {odd, "Tried to go past end of file T1.035, type 0x000, new entry 1, file length old: 177, new: 14457. "
+              "Entry length: 14337.\n"}};
+    for (const auto& [tail, message] : cases) {
         const auto input = ConsistFile({VehicleEntry(1, 14)}).Trailing(Concat({tail, VehicleEntry(3, 19)})).Count(3).Build();
         WriteFileBytes(dir.File("T1.035"), input);
         const RunResult r = Weighpost(dir);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.signal, 0);
+        EXPECT_EQ(r.out, kBanner + message + " 1\n");
         EXPECT_EQ(ReadFileBytes(dir.File("T1.035")),
                   Rewritten(input, Concat({VehicleEntry(1, 14, 1, {ScaleSubRecord(1)}), tail, VehicleEntry(3, 19)})));
     }
@@ -271,7 +283,11 @@ TEST(WeighpostMalformed, BytesAfterTheCountedRecordsAndCountsBeyondTheDataAreHar
 
     input = ConsistFile({VehicleEntry(1, 19), VehicleEntry(2, 19)}).Count(900).Build();
     WriteFileBytes(dir.File("T1.035"), input);
-    EXPECT_EQ(Weighpost(dir).status, 0);
+    const RunResult r = Weighpost(dir);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, kBanner +
+                         "Tried to go past end of file T1.035, type 0x000, new entry 2, file length old: 176, new: "
+                         "178. Entry length: 0.\n 1\n");
     EXPECT_EQ(ReadFileBytes(dir.File("T1.035")),
               Rewritten(input, Concat({VehicleEntry(1, 19, 1, {ScaleSubRecord(1)}),
                                        VehicleEntry(2, 19, 1, {ScaleSubRecord(2)})})));

@@ -41,6 +41,15 @@ weighpost::ScaleSource ScaleEntries(CTag055& scale) {
     };
 }
 
+// Number of consist records the walk reaches, from record 0 (selected by the
+// open) on. Stepping onto a record that runs past the data, or past one too
+// short to step over, ends the walk with the consist's own message.
+int ReachableRecords(CTag035& consist) {
+    int reached = 1;
+    while (reached < consist.GetCount() && consist.Next()) ++reached;
+    return reached;
+}
+
 int32_t RunWeighpost(int argc, wchar_t** argv) {
     CWeighpostContext ctx;
     if (!ctx.ParseBaseNameArgument(argc, argv)) return ctx.m_nStatus;
@@ -66,7 +75,7 @@ int32_t RunWeighpost(int argc, wchar_t** argv) {
 
     const std::span<const uint8_t> input = std::as_const(ctx.m_Consist).Data();
     std::vector<uint8_t> output =
-        weighpost::AttachScaleEntries(input, ctx.m_Consist.GetCount(), ScaleEntries(ctx.m_Scale));
+        weighpost::AttachScaleEntries(input, ReachableRecords(ctx.m_Consist), ScaleEntries(ctx.m_Scale));
     if (!std::ranges::equal(output, input)) {
         // The rebuilt consist: the input's header over the new records.
         CTag035 image;
