@@ -47,7 +47,7 @@ void CAxleFile::SetAxleNumber(uint16_t n) { SetField(ax::kAxleNumber, n); }
 int CAxleFile::GapToPrev() {
     int i = GetIndex();
     if (i <= 0 || !IsValid(i)) return 0;
-    return RawToMs(GetFieldAt(i, ax::kTime)) - RawToMs(GetFieldAt(i - 1, ax::kTime));
+    return MsDifference(RawToMs(GetFieldAt(i, ax::kTime)), RawToMs(GetFieldAt(i - 1, ax::kTime)));
 }
 
 int CAxleFile::GapToNext() {
@@ -56,7 +56,7 @@ int CAxleFile::GapToNext() {
     Next();
     int t = GetTime();
     Prev();
-    return t - GetTime();
+    return MsDifference(t, GetTime());
 }
 
 unsigned CAxleFile::MsPerFoot(int first, int last) {

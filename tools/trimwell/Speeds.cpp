@@ -81,9 +81,11 @@ constexpr unsigned kEgcLocomotive = layout::alloc::kEgcLocomotive;
 
 // Gives one vehicle's truck axles the speeds that make each truck measure
 // its nominal spacing in the reference times, and interpolates the axles in
-// between by time. Axles whose speed cannot be computed (two axles at the
-// same instant, first and last axle at the same time) are left at 0 for the
-// fill pass.
+// between by time. Axles whose speed cannot be computed are left at 0 for
+// the fill pass: two axles at the same instant (or in reverse order, which
+// would give a negative speed that the speed bytes cannot hold), first and
+// last axle at the same time, or an interpolation that does not come out
+// positive. Time differences wrap as the recorder's 32-bit times do.
 void NormalizeVehicle(CAxleFile& ref, CAxleFile& work, int f, int l, unsigned egc) {
     ref.Seek(f);
     const int gap1 = ref.GapToNext();
@@ -101,9 +103,9 @@ void NormalizeVehicle(CAxleFile& ref, CAxleFile& work, int f, int l, unsigned eg
     if (lastOk && work.Seek(l)) work.SetSpeed(static_cast<float>(vl));
     if (!firstOk || !lastOk || tl == tf) return;
 
-    const double slope = (vl - vf) / (static_cast<double>(tl) - tf);
+    const double slope = (vl - vf) / MsDifference(tl, tf);
     for (int a = f + 1; a < l; ++a) {
-        const double v = (static_cast<double>(ref.GetTimeAt(a)) - tf) * slope + vf;
+        const double v = MsDifference(ref.GetTimeAt(a), tf) * slope + vf;
         if (v > 0.0 && work.Seek(a)) work.SetSpeed(static_cast<float>(v));
     }
 }
