@@ -184,14 +184,16 @@ bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& out) {
     out.clear();
     std::string path = ResolvePath(name);
     if (path.empty()) return Fail(kErrFileNotFound);
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a pipe or device under a train file's name is
+    // refused instead of holding the program forever.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.Ok()) {
         if (errno == ENOENT) return Fail(MissingCode(path));
         return FailErrno(errno);
     }
     struct stat st{};
     if (::fstat(fd.Get(), &st) != 0) return FailErrno(errno);
-    if (S_ISDIR(st.st_mode)) return Fail(kErrAccessDenied);
+    if (!S_ISREG(st.st_mode)) return Fail(kErrAccessDenied);
     if (::flock(fd.Get(), LOCK_SH | LOCK_NB) != 0) return FailErrno(errno);
     if (st.st_size <= 0) return Fail(kErrSuccess);
     out.resize(static_cast<size_t>(st.st_size));
@@ -237,16 +239,18 @@ bool WriteNewFile(const std::string& name, const void* bytes, size_t len) {
     Fd old;
     struct stat st{};
     if (::stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return Fail(kErrAccessDenied);
+        if (!S_ISREG(st.st_mode)) return Fail(kErrAccessDenied);
         // The read-only attribute: no write permission for anybody.
         if ((st.st_mode & 0222) == 0) return Fail(kErrAccessDenied);
         mode = st.st_mode & 07777;
-        old.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        old.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
         if (!old.Ok()) return FailErrno(errno);
         if (::flock(old.Get(), LOCK_EX | LOCK_NB) != 0) return FailErrno(errno);
     }
 
     std::string base = path.substr(parent.empty() ? 0 : parent.size() + 1);
+    // The temporary's name must stay within the 255 bytes a name may have.
+    if (base.size() > 200) base.resize(200);
     std::string tmpl = (parent.empty() ? std::string() : parent + "/") + "." + base + ".saving.XXXXXX";
     std::vector<char> tmpName(tmpl.begin(), tmpl.end());
     tmpName.push_back('\0');
@@ -274,10 +278,10 @@ bool AppendToFile(const std::string& name, const void* bytes, size_t len) {
     if (path.empty()) return Fail(kErrPathNotFound);
     struct stat st{};
     if (::stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return Fail(kErrAccessDenied);
+        if (!S_ISREG(st.st_mode)) return Fail(kErrAccessDenied);
         if ((st.st_mode & 0222) == 0) return Fail(kErrAccessDenied);
     }
-    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
+    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0666));
     if (!fd.Ok()) {
         if (errno == ENOENT) return Fail(kErrPathNotFound);
         return FailErrno(errno);
@@ -320,7 +324,7 @@ FileLock::~FileLock() { Release(); }
 bool FileLock::Acquire(const std::string& name, bool exclusive) {
     Release();
     std::string path = ResolvePath(name);
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (m_fd < 0) return FailErrno(errno);
     if (::flock(m_fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
         int err = errno;

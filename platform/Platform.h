@@ -44,11 +44,13 @@ uint32_t ErrorFromErrno(int err);
 std::string ResolvePath(const std::string& name);
 
 // Reads a whole existing file (shared lock). Fails on a missing file, a
-// directory, a file of size 0 or a read error; GetLastError tells why.
+// directory or anything else that is no regular file (a pipe, a device: 5),
+// a file of size 0 or a read error; GetLastError tells why.
 bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& out);
 
 // Creates or replaces a file with exactly these bytes, atomically and
 // flushed to disk (exclusive lock on the old file while it is replaced).
+// A target that exists but is no regular file is refused with 5.
 bool WriteNewFile(const std::string& name, const void* bytes, size_t len);
 
 // Opens or creates a file and appends bytes at its end (exclusive lock),

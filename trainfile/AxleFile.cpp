@@ -47,7 +47,7 @@ void CAxleFile::SetAxleNumber(uint16_t n) { SetField(ax::kAxleNumber, n); }
 int CAxleFile::GapToPrev() {
     int i = GetIndex();
     if (i <= 0 || !IsValid(i)) return 0;
-    return RawToMs(GetFieldAt(i, ax::kTime)) - RawToMs(GetFieldAt(i - 1, ax::kTime));
+    return MsDifference(RawToMs(GetFieldAt(i, ax::kTime)), RawToMs(GetFieldAt(i - 1, ax::kTime)));
 }
 
 int CAxleFile::GapToNext() {
@@ -56,7 +56,7 @@ int CAxleFile::GapToNext() {
     Next();
     int t = GetTime();
     Prev();
-    return t - GetTime();
+    return MsDifference(t, GetTime());
 }
 
 unsigned CAxleFile::MsPerFoot(int first, int last) {
@@ -65,19 +65,21 @@ unsigned CAxleFile::MsPerFoot(int first, int last) {
     return AxleMsPerFoot(*this, first, last);
 }
 
-float CAxleFile::DistanceFeet(int a, int b) {
+float CAxleFile::DistanceFeet(int a, int b) { return static_cast<float>(DistanceFeetUnrounded(a, b)); }
+
+double CAxleFile::DistanceFeetUnrounded(int a, int b) {
     const int saved = GetIndex();
     int lo = a < b ? a : b;
     int hi = a < b ? b : a;
-    if (lo == hi) return 0.0f;
-    if (!Seek(lo)) return 0.0f;
+    if (lo == hi) return 0.0;
+    if (!Seek(lo)) return 0.0;
     const uint32_t tLo = static_cast<uint32_t>(GetTime());
-    if (!Seek(hi)) return 0.0f;
+    if (!Seek(hi)) return 0.0;
     const uint32_t tHi = static_cast<uint32_t>(GetTime());
     const unsigned m = MsPerFoot(lo, hi);
-    if (m == 0) return 0.0f;
+    if (m == 0) return 0.0;
     Seek(saved);
-    return static_cast<float>(static_cast<double>(tHi - tLo) / static_cast<double>(m));
+    return static_cast<double>(tHi - tLo) / static_cast<double>(m);
 }
 
 int CAxleFile::Reverse() { return ReverseAxleRecords(*this, GetCount()); }

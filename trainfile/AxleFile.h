@@ -29,6 +29,9 @@ public:
     // Average time per foot over records first..last; -1 for a bad index.
     unsigned MsPerFoot(int first, int last);
     float DistanceFeet(int a, int b);
+    // The same distance as the division gives it, before it is rounded to
+    // a float, for callers that keep the quotient as it is.
+    double DistanceFeetUnrounded(int a, int b);
     int Reverse();
 };
 

@@ -15,7 +15,7 @@ SpeedBytes EncodeSpeed(float mph, uint32_t directionBit) {
 }
 
 unsigned MsPerFootAtAverage(uint32_t speedSum, uint32_t count) {
-    uint32_t avg = speedSum / count;
+    uint32_t avg = count > 0 ? speedSum / count : 0;  // no records: as an average of 0
     if (avg == 0) avg = 1;
     const uint32_t q = kMsPerFootAtOneEighth / avg;
     return (q >> 8) < (avg >> 1) ? q + 1 : q;

@@ -21,6 +21,6 @@ struct SpeedBytes {
 SpeedBytes EncodeSpeed(float mph, uint32_t directionBit);
 
 // Milliseconds per foot at the average of speedSum (eighths of a mph) over
-// count records; an average of 0 counts as 1/8 mph. The quotient is rounded
-// up when its high part stays below half the average.
+// count records; an average of 0 (or no record) counts as 1/8 mph. The
+// quotient is rounded up when its high part stays below half the average.
 unsigned MsPerFootAtAverage(uint32_t speedSum, uint32_t count);

@@ -42,6 +42,12 @@ int64_t TruncToInt64(long double v);
 // truncate toward zero, then keep the low 32 bits.
 inline uint32_t TruncToU32(long double v) { return static_cast<uint32_t>(TruncToInt64(v)); }
 inline int32_t TruncToI32(long double v) { return static_cast<int32_t>(static_cast<uint32_t>(TruncToInt64(v))); }
+// a - b for two millisecond times as the recorder's 32-bit arithmetic gives
+// it: the times are read from 32-bit counters, so the difference wraps
+// instead of overflowing.
+inline int MsDifference(int a, int b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
 
 // Header and time helpers that every train file class uses, whichever
 // library generation it belongs to.

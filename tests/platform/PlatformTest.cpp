@@ -58,7 +58,7 @@ TEST(PlatformErrors, MissingFilesAndPathsGiveRecorderCodes) {
     EXPECT_EQ(plat::ErrorFromErrno(EIO), plat::kErrGeneric);
 }
 
-TEST(PlatformRead, EmptyFilesAndDirectoriesDoNotRead) {
+TEST(PlatformRead, EmptyFilesDirectoriesAndPipesDoNotRead) {
     TempDir d;
     WriteFileBytes(d.File("empty.010"), {});
     std::vector<uint8_t> got{1};
@@ -67,6 +67,22 @@ TEST(PlatformRead, EmptyFilesAndDirectoriesDoNotRead) {
     ::mkdir(d.File("dir.010").c_str(), 0777);
     EXPECT_FALSE(plat::ReadWholeFile(d.File("dir.010"), got));
     EXPECT_EQ(plat::GetLastError(), plat::kErrAccessDenied);
+    // A pipe nobody writes to is refused at once, not waited on, and is not
+    // replaced or appended to either.
+    ASSERT_EQ(::mkfifo(d.File("pipe.010").c_str(), 0666), 0);
+    EXPECT_FALSE(plat::ReadWholeFile(d.File("pipe.010"), got));
+    EXPECT_EQ(plat::GetLastError(), plat::kErrAccessDenied);
+    EXPECT_FALSE(plat::WriteNewFile(d.File("pipe.010"), "a", 1));
+    EXPECT_FALSE(plat::AppendToFile(d.File("pipe.010"), "a", 1));
+}
+
+TEST(PlatformWrite, LongestFileNamesCanBeReplaced) {
+    TempDir d;
+    const std::string name = d.File(std::string(250, 'N') + ".010");
+    ASSERT_TRUE(plat::WriteNewFile(name, "ab", 2));
+    ASSERT_TRUE(plat::WriteNewFile(name, "cd", 2));
+    EXPECT_EQ(ReadFileBytes(name), B({'c', 'd'}));
+    EXPECT_EQ(d.List().size(), 1u);
 }
 
 TEST(PlatformWrite, ReadOnlyTargetIsRefusedAndKept) {

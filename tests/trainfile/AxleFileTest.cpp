@@ -86,6 +86,13 @@ TEST(AxleFile, DistanceFeet) {
     EXPECT_FLOAT_EQ(f.DistanceFeet(3, 7), 40.0f);
     EXPECT_EQ(f.GetIndex(), 2);
     EXPECT_FLOAT_EQ(f.DistanceFeet(3, 70), 0.0f);
+
+    // The float distance is the quotient rounded once; the unrounded one is
+    // the quotient itself.
+    Loaded odd(AxleFileBuilder().Add(AxleRecord(320, 1, 1000, 1)).Add(AxleRecord(320, 1, 1082, 2)));
+    EXPECT_EQ(odd.file.DistanceFeetUnrounded(0, 1), 82.0 / 18.0);
+    EXPECT_EQ(odd.file.DistanceFeet(1, 0), static_cast<float>(82.0 / 18.0));
+    EXPECT_NE(static_cast<double>(odd.file.DistanceFeet(0, 1)), 82.0 / 18.0);
 }
 
 TEST(AxleFile, Gaps) {
@@ -101,6 +108,17 @@ TEST(AxleFile, Gaps) {
     EXPECT_EQ(f.GapToPrev(), 60);
     EXPECT_EQ(f.GapToNext(), 60);  // at the last record: the previous gap
     EXPECT_EQ(f.GetIndex(), 1);    // and the cursor moved back
+
+    // Gaps across the middle and the end of the 32-bit time range wrap.
+    auto w = AxleFileBuilder();
+    w.Add(AxleRecord(8, 1, 0x7FFFFFFF, 1)).Add(AxleRecord(8, 1, 0x80000001, 2));
+    w.Add(AxleRecord(8, 1, 0xFFFFFFFF, 3)).Add(AxleRecord(8, 1, 4, 4));
+    Loaded wrap(w);
+    EXPECT_EQ(wrap.file.GapToNext(), 2);
+    wrap.file.Seek(1);
+    EXPECT_EQ(wrap.file.GapToPrev(), 2);
+    wrap.file.Seek(3);
+    EXPECT_EQ(wrap.file.GapToPrev(), 5);
 }
 
 TEST(AxleFile, TimesFollowTheScale) {

@@ -108,6 +108,18 @@ TEST(TransducerError, AllocationsOutsideTheAxlesAreNotMeasured) {
     EXPECT_NE(r.out.find(Op1Row("Error=00.11 (AB not changed)")), std::string::npos) << r.out;
 }
 
+TEST(TransducerError, TrailingPairKeepsItsUnroundedDistance) {
+    TempDir d;
+    // 82 and 98 ms at 18 ms a foot: 4.56 and 5.44 ft, 5.0 on average. The
+    // leading pair is rounded to a float and the trailing one is not, which
+    // puts 28 x (1 + error) just above 31 (both rounded: just below).
+    TrainSpec t;
+    t.abSpacing = 28;
+    t.Add(kCar, 4, 82, 98).Write(d);
+    RunResult r = RunTrimwell(d.Path(), {"T", "/OP1"});
+    EXPECT_NE(r.out.find(Op1Row("Error=00.11 (AB 28 => 31)")), std::string::npos) << r.out;
+}
+
 TEST(TransducerError, CorrectedSpacingKeepsItsLowEightBits) {
     TempDir d;
     TrainSpec t;

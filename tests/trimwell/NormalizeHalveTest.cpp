@@ -39,6 +39,19 @@ TEST(NormalizeTruckSpacing, LocomotiveTrucksAtSevenFeet) {
     }
 }
 
+TEST(NormalizeTruckSpacing, TimesRunOnAcrossTheMiddleOfTheCounter) {
+    TempDir d;
+    // The recorder's millisecond count passes 2^31 between the first two
+    // axles; the gaps are still 100, 400 and 200 ms.
+    TrainSpec t;
+    t.start = 0x7FFFFFC0;
+    t.Add(kLoco, 4, 100, 200).Write(d);
+    RunResult r = RunTrimwell(d.Path(), {"T", "/OP5"});
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(EighthsOf(ReadAxles(d.File("T.010"))),
+              (std::vector<unsigned>{E(47, 5), E(44, 2), E(30, 5), E(23, 6)}));
+}
+
 TEST(NormalizeTruckSpacing, UnallocatedAxlesFilledFromNeighbours) {
     TempDir d;
     // Only the first vehicle is allocated: 5.6 ft in 100 ms is 38.18 mph.

@@ -60,14 +60,16 @@ double CalcTransducerError(const std::string& base) {
         // A vehicle whose axles are not all in the .010 cannot be measured.
         if (first < 0 || last <= first || !axles.IsValid(last)) continue;
         if (first <= lastSlow) continue;
+        // The leading pair is kept as a float, the trailing pair as the
+        // division gives it; the error depends on that last bit of rounding.
         const float lead = axles.DistanceFeet(first, first + 1);
-        const float trail = axles.DistanceFeet(last - 1, last);
-        if (std::fabs(double(lead) - double(trail)) >= kMaxTruckDifferenceFeet) continue;
+        const double trail = axles.DistanceFeetUnrounded(last - 1, last);
+        if (std::fabs(double(lead) - trail) >= kMaxTruckDifferenceFeet) continue;
         if (egc == kEgcRailcar) {
-            carSum += double(lead) + double(trail);
+            carSum += double(lead) + trail;
             carCount += 2;
         } else {
-            locoSum += double(lead) + double(trail);
+            locoSum += double(lead) + trail;
             locoCount += 2;
         }
     } while (alloc.NextVehicle());

@@ -79,32 +79,49 @@ constexpr double kOtherTruckMiles = 0.001060606042544047;
 constexpr double kHoursPerMs = layout::wheel::kMsToHours;
 constexpr unsigned kEgcLocomotive = layout::alloc::kEgcLocomotive;
 
+// Speeds the vehicles give their axles, kept aside until every vehicle is
+// done and then stored into the working copy. The reference times are read
+// once: the vehicles of a malformed allocation may overlap, and each walks
+// its whole axle range. A later vehicle's speed replaces an earlier one's,
+// as storing them one after the other would.
+struct VehicleSpeeds {
+    std::vector<int> refMs;       // reference axle times
+    std::vector<float> speed;     // speed given to each axle
+    std::vector<uint8_t> given;   // 1 where a vehicle gave a speed
+    void Give(int a, double mph) {
+        speed[static_cast<size_t>(a)] = static_cast<float>(mph);
+        given[static_cast<size_t>(a)] = 1;
+    }
+};
+
 // Gives one vehicle's truck axles the speeds that make each truck measure
 // its nominal spacing in the reference times, and interpolates the axles in
-// between by time. Axles whose speed cannot be computed (two axles at the
-// same instant, first and last axle at the same time) are left at 0 for the
-// fill pass.
-void NormalizeVehicle(CAxleFile& ref, CAxleFile& work, int f, int l, unsigned egc) {
+// between by time. Axles whose speed cannot be computed are left at 0 for
+// the fill pass: two axles at the same instant (or in reverse order, which
+// would give a negative speed that the speed bytes cannot hold), first and
+// last axle at the same time, or an interpolation that does not come out
+// positive. Time differences wrap as the recorder's 32-bit times do.
+void NormalizeVehicle(CAxleFile& ref, VehicleSpeeds& out, int f, int l, unsigned egc) {
     ref.Seek(f);
     const int gap1 = ref.GapToNext();
-    const int tf = ref.GetTimeAt(f);
+    const int tf = out.refMs[static_cast<size_t>(f)];
     ref.Seek(l);
     const int gap2 = ref.GapToPrev();
-    const int tl = ref.GetTimeAt(l);
+    const int tl = out.refMs[static_cast<size_t>(l)];
 
     const double d = egc == kEgcLocomotive ? kLocoTruckMiles : kOtherTruckMiles;
     const bool firstOk = gap1 > 0;
     const bool lastOk = gap2 > 0;
     const double vf = firstOk ? d / (gap1 * kHoursPerMs) : 0.0;
     const double vl = lastOk ? d / (gap2 * kHoursPerMs) : 0.0;
-    if (firstOk && work.Seek(f)) work.SetSpeed(static_cast<float>(vf));
-    if (lastOk && work.Seek(l)) work.SetSpeed(static_cast<float>(vl));
+    if (firstOk) out.Give(f, vf);
+    if (lastOk) out.Give(l, vl);
     if (!firstOk || !lastOk || tl == tf) return;
 
-    const double slope = (vl - vf) / (static_cast<double>(tl) - tf);
+    const double slope = (vl - vf) / MsDifference(tl, tf);
     for (int a = f + 1; a < l; ++a) {
-        const double v = (static_cast<double>(ref.GetTimeAt(a)) - tf) * slope + vf;
-        if (v > 0.0 && work.Seek(a)) work.SetSpeed(static_cast<float>(v));
+        const double v = MsDifference(out.refMs[static_cast<size_t>(a)], tf) * slope + vf;
+        if (v > 0.0) out.Give(a, v);
     }
 }
 
@@ -152,6 +169,12 @@ bool NormalizeTruckSpacing(const std::string& base) {
         work.Seek(i);
         work.SetSpeed(0.0f);
     }
+    const int n = ref.GetCount();
+    VehicleSpeeds speeds;
+    speeds.refMs.resize(static_cast<size_t>(n));
+    speeds.speed.assign(static_cast<size_t>(n), 0.0f);
+    speeds.given.assign(static_cast<size_t>(n), 0);
+    for (int i = 0; i < n; ++i) speeds.refMs[static_cast<size_t>(i)] = ref.GetTimeAt(i);
     alloc.Seek(0);
     do {
         const int count = alloc.VehicleAxleCount();
@@ -160,8 +183,12 @@ bool NormalizeTruckSpacing(const std::string& base) {
         const int l = alloc.VehicleLastAxle();
         // A vehicle whose axles are not all in the .010 is left to the fill.
         if (f < 0 || l <= f || !ref.IsValid(l)) continue;
-        NormalizeVehicle(ref, work, f, l, alloc.GetEgc());
+        NormalizeVehicle(ref, speeds, f, l, alloc.GetEgc());
     } while (alloc.NextVehicle());
+    for (int i = 0; i < n; ++i) {
+        if (!speeds.given[static_cast<size_t>(i)] || !work.Seek(i)) continue;
+        work.SetSpeed(speeds.speed[static_cast<size_t>(i)]);
+    }
     FillFromNeighbours(work);
     return work.Save() != 0;
 }
