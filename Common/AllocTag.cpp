@@ -10,12 +10,7 @@ namespace hdr = layout::header;
 namespace al = layout::alloc;
 
 CTag041::CTag041(const wchar_t* base, const wchar_t* extension) : CTag(base, extension) {
-    SetHeaderField(hdr::kRecordLength, al::kRecordSize);
-    SetHeaderField(hdr::kTypeGroup, al::kTypeGroup);
-    SetHeaderField(hdr::kTypeSubcode, al::kTypeSubcode);
-    SetHeaderField(hdr::kRecordCount, 0);
-    m_fTimeScale = 1.0f;
-    m_szDefaultExtension = L".041";
+    InitNewFileHeader(al::kRecordSize, al::kTypeGroup, al::kTypeSubcode, L".041");
 }
 
 int CTag041::SaveAs(const wchar_t* path, int lengthMode, int force) {

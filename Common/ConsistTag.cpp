@@ -25,12 +25,7 @@ void DecodeInto(CDecodedTag& holder, std::span<const uint8_t> entry, size_t lead
 // Consist
 
 CTag035::CTag035(const wchar_t* base, const wchar_t* extension) : CTag(base, extension) {
-    SetHeaderField(hdr::kRecordLength, 0);
-    SetHeaderField(hdr::kTypeGroup, cs::kTypeGroup);
-    SetHeaderField(hdr::kTypeSubcode, cs::kTypeSubcode);
-    SetHeaderField(hdr::kRecordCount, 0);
-    m_fTimeScale = 1.0f;
-    m_szDefaultExtension = L".035";
+    InitNewFileHeader(0, cs::kTypeGroup, cs::kTypeSubcode, L".035");
 }
 
 int CTag035::Seek(int index) { return SeekVariable(index); }

@@ -25,12 +25,7 @@ CTag034::SummaryTime DecodeStamp(uint32_t date, uint32_t time) {
 // Train summary
 
 CTag034::CTag034(const wchar_t* base, const wchar_t* extension) : CTag(base, extension) {
-    SetHeaderField(hdr::kRecordLength, sm::kRecordSize);
-    SetHeaderField(hdr::kTypeGroup, sm::kTypeGroup);
-    SetHeaderField(hdr::kTypeSubcode, sm::kTypeSubcode);
-    SetHeaderField(hdr::kRecordCount, 0);
-    m_fTimeScale = 1.0f;
-    m_szDefaultExtension = L".034";
+    InitNewFileHeader(sm::kRecordSize, sm::kTypeGroup, sm::kTypeSubcode, L".034");
 }
 
 void CTag034::OnOpened() {
@@ -68,12 +63,7 @@ void CTag034::PrintSummaryLine(FILE* stream) const {
 // Car list
 
 CTag036::CTag036(const wchar_t* base, const wchar_t* extension) : CTag(base, extension) {
-    SetHeaderField(hdr::kRecordLength, cl::kRecordSize);
-    SetHeaderField(hdr::kTypeGroup, cl::kTypeGroup);
-    SetHeaderField(hdr::kTypeSubcode, cl::kTypeSubcode);
-    SetHeaderField(hdr::kRecordCount, 0);
-    m_fTimeScale = 1.0f;
-    m_szDefaultExtension = L".036";
+    InitNewFileHeader(cl::kRecordSize, cl::kTypeGroup, cl::kTypeSubcode, L".036");
 }
 
 void CTag036::OnOpened() { CountVehicles(); }

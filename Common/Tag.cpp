@@ -417,3 +417,12 @@ int CTag::SortByTime() {
 }
 
 void CTag::ZeroReservedHeader() { std::fill(m_Header + hdr::kTypeAreaBegin, m_Header + hdr::kTypeAreaEnd, 0); }
+
+void CTag::InitNewFileHeader(uint16_t entryLength, uint16_t group, uint16_t subcode, const wchar_t* extension) {
+    SetHeaderField(layout::header::kRecordLength, entryLength);
+    SetHeaderField(layout::header::kTypeGroup, group);
+    SetHeaderField(layout::header::kTypeSubcode, subcode);
+    SetHeaderField(layout::header::kRecordCount, 0);
+    m_fTimeScale = 1.0f;
+    m_szDefaultExtension = extension;
+}

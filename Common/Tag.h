@@ -128,6 +128,9 @@ public:
     bool SetFieldAt(int index, const layout::Field& f, uint32_t v) { return layout::Set(GetEntry(index), 0, f, v); }
 
 protected:
+    // Header of a file this class creates from nothing: entry length, type
+    // group and subcode, no entries, time scale 1; names its extension.
+    void InitNewFileHeader(uint16_t entryLength, uint16_t group, uint16_t subcode, const wchar_t* extension);
     // Called whenever the cursor lands on an entry, so that classes with
     // decoded members refresh them.
     virtual void OnEntrySelected() {}
