@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 extern const char* const kTrimwellUsage;
@@ -60,6 +61,26 @@ bool NormalizeTruckSpacing(const std::string& base);
 // OP18: doubles the .012 and tag read timestamps; returns the last tag
 // file's doubling result (0).
 int HalveSpeeds(const std::string& base);
+
+// Passenger trains (Passenger.cpp). Each returns 1 when it did its work, 0
+// when there was nothing to do (the dispatcher prints the "Done. ..." text
+// of either), and -1 when it could not finish; it then prints why, ending
+// with a line feed, and the dispatcher adds nothing.
+// Owner codes of a passenger configuration text, in file order: the first
+// word within the first 4 characters of each line that is neither empty nor
+// a ';' comment once trimmed; only the first 119 characters of a line count.
+std::vector<std::string> ParsePassengerCodes(std::string_view text);
+// OP19: marks the train with base.0PT when an owner code of "Passengr.cfg"
+// (working directory) matches the owner initials of a tag of its .035; an
+// old marker is removed first.
+int DetectPassengerTrain(const std::string& base, FILE* out = stdout);
+// OP20: rebuilds the .041 from the .010 by the passenger-train rules; the
+// base.0AP marker is left only for an articulated train.
+int RegeneratePassengerAllocation(const std::string& base, FILE* out = stdout);
+// OP21: gives the end units of an articulated consist (.035) recorded with
+// 3 axles the 2, 4, 2 axle counts of its 3-axle, 4-axle-tagged and
+// closing units.
+int FixArticulatedAxleCounts(const std::string& base, FILE* out = stdout);
 
 // Whole program: returns the exit status.
 int TrimwellMain(int argc, const char* const* argv);
