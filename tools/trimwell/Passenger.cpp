@@ -73,14 +73,14 @@ bool OneEntryPerVehicle(CConsistFile& c) {
 // Indexes of the entries an articulated consist corrects.
 struct ArticulatedUnits {
     int first3 = 1;    // the 3-axle unit behind the head locomotive
-    int tagged4 = -1;  // the last 2-axle unit whose tag says 4 axles
+    int tagged4 = -1;  // the last 2-axle unit whose tag holds 4 at offset 44
     int second3 = -1;  // the 3-axle unit before the closing locomotive
 };
 
 // Walks the consist for locomotive, 3-axle unit, 2-axle units, 3-axle unit,
 // locomotive (the last entry). False when the pattern does not hold to the
-// last entry or no 2-axle unit carries a tag whose axle field (offset 44 of
-// the decoded image) says 4.
+// last entry or no 2-axle unit carries a tag that decodes with 4 in the
+// field at offset 44 of the decoded image.
 bool FindArticulatedUnits(CConsistFile& c, ArticulatedUnits& u) {
     const int count = c.GetCount();
     if (count < 4 || !EntryIs(c, 0, 4, cs::kEgcLocomotive) || !EntryIs(c, 1, 3, cs::kEgcRailcar)) return false;

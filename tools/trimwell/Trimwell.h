@@ -77,9 +77,10 @@ int DetectPassengerTrain(const std::string& base, FILE* out = stdout);
 // OP20: rebuilds the .041 from the .010 by the passenger-train rules; the
 // base.0AP marker is left only for an articulated train.
 int RegeneratePassengerAllocation(const std::string& base, FILE* out = stdout);
-// OP21: gives the end units of an articulated consist (.035) recorded with
-// 3 axles the 2, 4, 2 axle counts of its 3-axle, 4-axle-tagged and
-// closing units.
+// OP21: an articulated consist (.035) whose end units were recorded with 3
+// axles gets 2, 4 and 2 axles for its first 3-axle unit, the 2-axle unit
+// whose tag holds 4 at offset 44 of the decoded image, and its second
+// 3-axle unit.
 int FixArticulatedAxleCounts(const std::string& base, FILE* out = stdout);
 
 // Whole program: returns the exit status.
