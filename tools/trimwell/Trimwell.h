@@ -62,10 +62,11 @@ bool NormalizeTruckSpacing(const std::string& base);
 // file's doubling result (0).
 int HalveSpeeds(const std::string& base);
 
-// Passenger trains (Passenger.cpp). Each returns 1 when it did its work, 0
-// when there was nothing to do (the dispatcher prints the "Done. ..." text
-// of either), and -1 when it could not finish; it then prints why, ending
-// with a line feed, and the dispatcher adds nothing.
+// Passenger trains (Passenger.cpp). The three operations return 1 when they
+// did their work, 0 when there was nothing to do (the dispatcher prints the
+// "Done. ..." text of either), and -1 when they could not finish; they then
+// print why, ending with a line feed, and the dispatcher adds nothing.
+//
 // Owner codes of a passenger configuration text, in file order: the first
 // word within the first 4 characters of each line that is neither empty nor
 // a ';' comment once trimmed; only the first 119 characters of a line count.
