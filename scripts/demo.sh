@@ -69,5 +69,19 @@ run heatlink 00008901.018 00008901.035
 run Wipezero 00008901
 run Weighpost 00008901
 run Idsweep 00008901
+
+# Articulated passenger train, under a base name of its own: OP19 finds its
+# owner (PXR) in the Passengr.cfg written here, OP20 rebuilds its .041 as a
+# passenger train, OP21 corrects the axle counts of its end units.
+if [ -x "$bin/trainsim" ] && "$bin/trainsim" --sample=passenger >00008919.train 2>/dev/null; then
+  printf '; Passenger train owners, one code per line\nPXR\n' >Passengr.cfg
+  run trainsim 00008919.train 00008919
+  run edgemill 00008919 /p
+  run Trimwell 00008919 /OP19 /OP20 /OP21
+else
+  rm -f 00008919.train
+  echo "== trainsim --sample=passenger: not known to this trainsim, passenger train skipped"
+  echo
+fi
 echo "== files"
 ls

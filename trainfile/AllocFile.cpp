@@ -222,7 +222,9 @@ bool CAllocFile::MakeVehicle(CAxleFile& axles, int& next, int k, uint8_t egc, ui
 int CAllocFile::BuildFromAxles(const char* base) {
     const std::string b = base ? base : "";
     CAxleFile axles;
+    m_Build = BuildReport{};
     if (!axles.Load(b.c_str())) return 0;
+    m_Build.axlesRead = true;
     m_szFileName = b + ".041";
     // Start from an empty allocation whose times are plain milliseconds.
     m_Data.clear();
@@ -241,6 +243,7 @@ int CAllocFile::BuildFromAxles(const char* base) {
     bool ok = false;
     bool marker = true;
     if (HasArticulatedPattern(axles)) {
+        m_Build.articulated = true;
         ok = MakeVehicle(axles, next, 4, al::kEgcLocomotive, seq++) &&
              MakeVehicle(axles, next, 3, al::kEgcRailcar, seq++);
         while (ok && next < count - 7) ok = MakeVehicle(axles, next, 2, al::kEgcRailcar, seq++);
@@ -254,7 +257,10 @@ int CAllocFile::BuildFromAxles(const char* base) {
     }
     if (GetCount() > 0) Seek(0);
     if (!ok) return 0;
+    m_Build.built = true;
+    m_Build.marker = m_Build.articulated && marker;
     const int saved = Save();
+    m_Build.saved = saved != 0;
     return saved && marker ? 1 : 0;
 }
 

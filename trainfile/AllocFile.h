@@ -96,6 +96,18 @@ public:
     // Builds the allocations from the train's .010 and saves them as
     // base.041; writes the base.0AP marker for an articulated train.
     int BuildFromAxles(const char* base);
+    // What the last BuildFromAxles did, for callers that must tell a train
+    // that could not be allocated from a file or marker that could not be
+    // written: the .010 was read, the vehicles were all made, they follow
+    // the articulated pattern, the .041 was saved, the marker was written.
+    struct BuildReport {
+        bool axlesRead = false;
+        bool built = false;
+        bool articulated = false;
+        bool saved = false;
+        bool marker = false;
+    };
+    const BuildReport& LastBuild() const { return m_Build; }
     // Turns the allocation end for end: order, times, axle indexes,
     // sequence numbers and part numbers. The cursor index is kept.
     int Reverse();
@@ -118,4 +130,5 @@ private:
     bool MakeVehicle(CAxleFile& axles, int& next, int k, uint8_t egc, uint8_t seq);
 
     VehicleCache m_Vehicle;
+    BuildReport m_Build;
 };

@@ -66,6 +66,21 @@ unsigned RunOperation(const TrimwellSettings& s, unsigned row, unsigned op, FILE
     case 18:
         HalveSpeeds(s.baseName);
         break;
+    case 19: {
+        const int found = DetectPassengerTrain(s.baseName, out);
+        if (found >= 0) std::fputs(found ? "Done. Passenger train found.\n" : "Done. Not a passenger train.\n", out);
+        break;
+    }
+    case 20:
+    case 21: {
+        const int written = op == 20 ? RegeneratePassengerAllocation(s.baseName, out)
+                                     : FixArticulatedAxleCounts(s.baseName, out);
+        if (written > 0)
+            std::fprintf(out, "Done. New \"%s.%s\" created...\n", s.baseName.c_str(), op == 20 ? "041" : "035");
+        else if (written == 0)
+            std::fputs("Done. No change.\n", out);
+        break;
+    }
     case 13:
         if (s.train1.empty() || s.train2.empty()) {
             std::fputs("Missing one or both source files (\"/T1=\" or \"/T2=\").\n", out);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 extern const char* const kTrimwellUsage;
@@ -60,6 +61,28 @@ bool NormalizeTruckSpacing(const std::string& base);
 // OP18: doubles the .012 and tag read timestamps; returns the last tag
 // file's doubling result (0).
 int HalveSpeeds(const std::string& base);
+
+// Passenger trains (Passenger.cpp). The three operations return 1 when they
+// did their work, 0 when there was nothing to do (the dispatcher prints the
+// "Done. ..." text of either), and -1 when they could not finish; they then
+// print why, ending with a line feed, and the dispatcher adds nothing.
+//
+// Owner codes of a passenger configuration text, in file order: the first
+// word within the first 4 characters of each line that is neither empty nor
+// a ';' comment once trimmed; only the first 119 characters of a line count.
+std::vector<std::string> ParsePassengerCodes(std::string_view text);
+// OP19: marks the train with base.0PT when an owner code of "Passengr.cfg"
+// (working directory) matches the owner initials of a tag of its .035; an
+// old marker is removed first.
+int DetectPassengerTrain(const std::string& base, FILE* out = stdout);
+// OP20: rebuilds the .041 from the .010 by the passenger-train rules; the
+// base.0AP marker is left only for an articulated train.
+int RegeneratePassengerAllocation(const std::string& base, FILE* out = stdout);
+// OP21: an articulated consist (.035) whose end units were recorded with 3
+// axles gets 2, 4 and 2 axles for its first 3-axle unit, the 2-axle unit
+// whose tag holds 4 at offset 44 of the decoded image, and its second
+// 3-axle unit.
+int FixArticulatedAxleCounts(const std::string& base, FILE* out = stdout);
 
 // Whole program: returns the exit status.
 int TrimwellMain(int argc, const char* const* argv);
