@@ -27,11 +27,11 @@ namespace cl = layout::carlist;
 
 namespace {
 
-// A fixed-record file is worked on only when its records have the length of
-// its type: any other length means the fields would be read from the wrong
-// places.
+// A file with records is worked on only when they have the length of its
+// type: any other length means the fields would be read from the wrong
+// places. A file without records has nothing to misread.
 bool HasRecordLength(const CTrainFile& f, unsigned expected, FILE* out) {
-    if (f.GetRecordLength() == expected) return true;
+    if (f.GetRecordLength() == expected || f.CTrainFile::GetCount() == 0) return true;
     std::fprintf(out, "%s has records of %u bytes, not %u. ", f.GetFileName(), f.GetRecordLength(), expected);
     return false;
 }
