@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <functional>
+#include <random>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -221,5 +223,53 @@ TEST(CombineConsistSeries, NothingToCombineLeavesTheOutputAlone) {
         RunResult r = RunTrimwell(d.Path(), {c.base, "/OP11"});
         EXPECT_NE(r.out.find(c.text + "\n"), std::string::npos) << c.name << ": " << r.out;
         EXPECT_EQ(ReadFileBytes(d.File("T00.035")), own) << c.name;
+    }
+}
+
+// --- damaged input ---------------------------------------------------------------
+
+TEST(TagAndSeriesOperations, DamagedFilesNeverCrashTheRun) {
+    // A sound train, then each of its files cut short, emptied, filled with
+    // noise or given a header that claims far more than the file holds.
+    const std::string text = TagText(19, "TTX", 1);
+    auto tags = [&](uint8_t config) {
+        TrainFileBuilder b = TagReadFileBuilder();
+        b.Header(tr::kProcessingFlags, tr::kTagPairProcessed).Header(tr::kAntennaConfig, config);
+        for (uint32_t i = 0; i < 6; ++i)
+            b.Add(TagReadRecord({.time = 1000 * i, .text = text, .antenna = char('0' + i % 2), .readCount = 3}));
+        return b.Build();
+    };
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> sound = {
+        {"T00.010", AxleFileBuilder().Add(AxleRecord(80, 1, 10, 1)).Add(AxleRecord(90, 1, 3000, 2)).Build()},
+        {"T00.060", tags(3)},
+        {"T00.064", tags(4)},
+        {"T00.012", WheelFileBuilder().Add(WheelRecord(0, 1)).Add(WheelRecord(1, 2)).Build()},
+        {"T00.035", ConsistFile({ConsistEntry({.vehicle = 1, .axles = 4, .egc = 19, .reads = {{.text = text}}}).Bytes()})
+                        .Build()},
+        {"T01.035", ConsistFile({ConsistEntry({.vehicle = 1, .axles = 4}).Bytes()}).Build()},
+    };
+    std::mt19937 rng(11);
+    std::vector<std::function<std::vector<uint8_t>(std::vector<uint8_t>)>> damage = {
+        [](std::vector<uint8_t>) { return std::vector<uint8_t>(); },
+        [](std::vector<uint8_t> f) { f.resize(20); return f; },
+        [](std::vector<uint8_t> f) { f.resize(64); return f; },
+        [](std::vector<uint8_t> f) { f.resize(f.size() - 9); return f; },
+        [](std::vector<uint8_t> f) { layout::Set(f, 0, hd::kRecordCount, 0xFFFF); return f; },
+        [](std::vector<uint8_t> f) { layout::Set(f, 0, hd::kRecordLength, 1); return f; },
+        [](std::vector<uint8_t> f) { layout::Set(f, 0, hd::kScaleNumerator, 0); return f; },
+        [&rng](std::vector<uint8_t> f) {
+            for (size_t i = 24; i < f.size(); ++i) f[i] = uint8_t(rng());
+            return f;
+        },
+    };
+    for (size_t victim = 0; victim < sound.size(); ++victim) {
+        for (size_t k = 0; k < damage.size(); ++k) {
+            TempDir d;
+            for (size_t i = 0; i < sound.size(); ++i)
+                WriteFileBytes(d.File(sound[i].first), i == victim ? damage[k](sound[i].second) : sound[i].second);
+            RunResult r = RunTrimwell(d.Path(), {"T00", "/OP9", "/OP10", "/OP11", "/OP16", "/OP17", "/S=-1"});
+            EXPECT_EQ(r.signal, 0) << sound[victim].first << " damage " << k;
+            EXPECT_EQ(r.status, 0) << sound[victim].first << " damage " << k << "\n" << r.err;
+        }
     }
 }
