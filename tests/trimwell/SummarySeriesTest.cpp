@@ -1,7 +1,8 @@
-// Train summary creation (OP10) and consist series combination (OP11), run
-// through the real Trimwell.
+// Train summary creation (OP10), consist series combination (OP11) and
+// damaged input to all tag read operations, run through the real Trimwell.
 #include "ConsistLayout.h"
 #include "EncodedTags.h"
+#include "ReportRows.h"
 #include "SummaryLayout.h"
 #include "TagLayout.h"
 #include "TrimwellRecords.h"
@@ -18,15 +19,8 @@ using namespace fixture;
 namespace tr = layout::tagread;
 namespace hd = layout::header;
 namespace sm = layout::summary;
-namespace cs = layout::consist;
 
 namespace {
-
-std::string RowStart(unsigned row, unsigned op, const char* description) {
-    char buf[80];
-    std::snprintf(buf, sizeof buf, "%2u %3u %-30s ", row, op, description);
-    return buf;
-}
 
 const std::string kSummaryRow = RowStart(1, 10, "Checking for missing .034 file.");
 

@@ -1,5 +1,6 @@
 // Tag read speed and direction fix-up (OP9), dual antenna merge (OP16) and
 // tag time shift (OP17), run through the real Trimwell.
+#include "ReportRows.h"
 #include "TagFixups.h"
 #include "TagLayout.h"
 #include "TrimwellRecords.h"
@@ -14,21 +15,6 @@ namespace tr = layout::tagread;
 namespace hd = layout::header;
 
 namespace {
-
-// The start of a report row as the dispatcher prints it.
-std::string RowStart(unsigned row, unsigned op, const char* description) {
-    char buf[80];
-    std::snprintf(buf, sizeof buf, "%2u %3u %-30s ", row, op, description);
-    return buf;
-}
-
-// The report rows: everything between the report header and the closing
-// line feed.
-std::string Rows(const RunResult& r) {
-    const size_t header = r.out.find("-------------------------\n");
-    if (header == std::string::npos || r.out.size() < header + 27) return r.out;
-    return r.out.substr(header + 26, r.out.size() - header - 27);
-}
 
 // A tag read file as the pairing program leaves it: processed flag set.
 TrainFileBuilder TagFile(uint8_t antennaConfig = 1, bool processed = true) {
