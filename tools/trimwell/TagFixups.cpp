@@ -37,7 +37,7 @@ bool HasRecordLength(const CTrainFile& f, unsigned expected, FILE* out) {
 }
 
 // A time in ms of a raw count under a file's time scale, without wrapping.
-int64_t ReadMs(const CTrainFile& f, uint32_t raw) { return ScaleRawToMs(raw, f.GetTimeScale()); }
+int64_t MsOf(const CTrainFile& f, uint32_t raw) { return ScaleRawToMs(raw, f.GetTimeScale()); }
 
 }  // namespace
 
@@ -95,8 +95,8 @@ int FixupTagSpeedDir(const std::string& base, FILE* out) {
     const int nAxles = axles.GetCount();
     const int nReads = tags.GetCount();
     std::vector<int64_t> axleMs(static_cast<size_t>(nAxles)), readMs(static_cast<size_t>(nReads));
-    for (int i = 0; i < nAxles; ++i) axleMs[size_t(i)] = ReadMs(axles, axles.GetFieldAt(i, layout::axle::kTime));
-    for (int i = 0; i < nReads; ++i) readMs[size_t(i)] = ReadMs(tags, tags.GetFieldAt(i, tr::kTime));
+    for (int i = 0; i < nAxles; ++i) axleMs[size_t(i)] = MsOf(axles, axles.GetFieldAt(i, layout::axle::kTime));
+    for (int i = 0; i < nReads; ++i) readMs[size_t(i)] = MsOf(tags, tags.GetFieldAt(i, tr::kTime));
     const std::vector<int> from = AxleForEachRead(axleMs, readMs);
 
     // The values start as the first axle's, and a read that passed before
@@ -429,8 +429,8 @@ bool ShiftTagTimes(const std::string& base, int32_t shiftMs, FILE* out) {
     for (int i = 0; i < tags.GetCount(); ++i) {
         const uint32_t raw = tags.GetFieldAt(i, tr::kTime);
         const int64_t shifted = Clamp32(int64_t{raw} + rawShift);
-        const unsigned long oldMs = static_cast<unsigned long>(Clamp32(ReadMs(tags, raw)));
-        const unsigned long newMs = static_cast<unsigned long>(Clamp32(ReadMs(tags, static_cast<uint32_t>(shifted))));
+        const unsigned long oldMs = static_cast<unsigned long>(Clamp32(MsOf(tags, raw)));
+        const unsigned long newMs = static_cast<unsigned long>(Clamp32(MsOf(tags, static_cast<uint32_t>(shifted))));
         std::fprintf(out, "Old=%10lu New=%10lu\n", oldMs, newMs);
         tags.SetFieldAt(i, tr::kTime, static_cast<uint32_t>(shifted));
     }
