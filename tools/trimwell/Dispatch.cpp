@@ -40,6 +40,19 @@ void PrintRowStart(FILE* out, unsigned row, unsigned op, const char* description
     std::fprintf(out, "%-30s ", description);
 }
 
+// One dual antenna merge and its result: the records of a file written,
+// whatever their number, or why nothing was written.
+void PrintMergeResult(FILE* out, const char* output, const std::string& base, const char* ext) {
+    bool written = false;
+    const int result = MergeDualAntenna(base, output, ext, &written, out);
+    if (written)
+        std::fprintf(out, "%s: %d recs\n", output, result);
+    else if (result < 0)
+        std::fprintf(out, "Error %d occurred\n", result);
+    else
+        std::fputs("No changes; output file not written.\n", out);
+}
+
 // Runs one operation; returns the number of rows it used (OP16 uses two).
 unsigned RunOperation(const TrimwellSettings& s, unsigned row, unsigned op, FILE* out) {
     PrintRowStart(out, row, op, OperationDescription(op));
@@ -88,13 +101,28 @@ unsigned RunOperation(const TrimwellSettings& s, unsigned row, unsigned op, FILE
         }
         std::fputs(kNotAvailable, out);
         break;
+    case 9:
+        FixupTagSpeedDir(s.baseName, out);
+        break;
+    case 10:
+        CreateTrainSummary(s.baseName, out);
+        break;
+    case 11:
+        CombineConsistSeries(s.baseName, nullptr, out);
+        break;
     case 16:
-        std::fputs(kNotAvailable, out);
+        PrintMergeResult(out, "MERGED.060", s.baseName, ".060");
         std::fputs("\n", out);
         PrintRowStart(out, row + 1, op, "Merging dual antenna 064 file");
-        std::fputs(kNotAvailable, out);
+        PrintMergeResult(out, "MERGED.064", s.baseName, ".064");
         std::fputs("\n", out);
         return 2;
+    case 17:
+        if (ShiftTagTimes(s.baseName, s.timeShiftMs, out))
+            std::fprintf(out, "Done. Filename \"%s.S60\" created...\n", s.baseName.c_str());
+        else
+            std::fputs("Failed.\n", out);
+        break;
     default:
         if (op >= 1 && op <= kHighestOperation)
             std::fputs(kNotAvailable, out);

@@ -83,6 +83,28 @@ int RegeneratePassengerAllocation(const std::string& base, FILE* out = stdout);
 // whose tag holds 4 at offset 44 of the decoded image, and its second
 // 3-axle unit.
 int FixArticulatedAxleCounts(const std::string& base, FILE* out = stdout);
+// Tag read fix-ups, train summary creation, consist series combination
+// (TagFixups.cpp). Each prints its own messages to out.
+// OP9: gives every .060 read the direction and speed of the axle that passed
+// last before it; 1 when the .060 was rewritten or needed no change.
+int FixupTagSpeedDir(const std::string& base, FILE* out = stdout);
+// OP10: creates the .034 from the .060 and .012 when the train has none;
+// 1 when it exists or was written.
+int CreateTrainSummary(const std::string& base, FILE* out = stdout);
+// OP11: appends the consists of the fragments prefix01, prefix02 ... into
+// outputName (none: prefix + "00.035"), prefix being the base name without
+// its last two characters.
+bool CombineConsistSeries(const std::string& base, const char* outputName = nullptr, FILE* out = stdout);
+// OP16: merges the reads of one tag by the two antennas of a side and drops
+// repeated reads, writing outputName. Returns the records written (and sets
+// *written), 1 when there was nothing to merge, -2 when the tag file cannot
+// be used, -12 when memory runs out, minus the system error number when the
+// output cannot be created.
+int MergeDualAntenna(const std::string& base, const char* outputName, const char* ext, bool* written = nullptr,
+                     FILE* out = stdout);
+// OP17: writes the .060 with every read time shifted by shiftMs under
+// base + ".S60"; true when that file was written.
+bool ShiftTagTimes(const std::string& base, int32_t shiftMs, FILE* out = stdout);
 
 // Whole program: returns the exit status.
 int TrimwellMain(int argc, const char* const* argv);
