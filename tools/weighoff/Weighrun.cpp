@@ -9,7 +9,6 @@
 #include "ScratchFiles.h"
 #include "TrainFile.h"
 
-#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -120,11 +119,6 @@ int ChooseMethod(const ConsistReport& m1, const ConsistReport& m2) {
     return 0;
 }
 
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // The directory and last component of a name after resolving it.
 void SplitResolved(const std::string& name, std::string& dir, std::string& leaf) {
     std::string d;
@@ -145,12 +139,11 @@ std::string Refusal(const std::string& base, const std::string& report, bool toF
         // file of the train or a scratch file would be overwritten.
         std::string reportDir, reportLeaf;
         SplitResolved(report, reportDir, reportLeaf);
-        const std::string leaf = Lower(reportLeaf);
-        if (plat::WildcardMatch(Lower(baseLeaf) + ".0*", leaf) && SameFile(reportDir + "/" + baseLeaf, base))
+        if (plat::WildcardMatch(baseLeaf + ".0*", reportLeaf) && SameFile(reportDir + "/" + baseLeaf, base))
             return "The report file \"" + report + "\" is a file of the train.";
         for (const char* s : kScratch) {
-            const std::string scratch = Lower(s);
-            if ((leaf == scratch || plat::WildcardMatch(scratch + ".*", leaf)) &&
+            const std::string scratch = s;
+            if ((plat::WildcardMatch(scratch, reportLeaf) || plat::WildcardMatch(scratch + ".*", reportLeaf)) &&
                 SameFile(reportDir + "/" + s, s))
                 return "The report file \"" + report + "\" is a scratch file of this program.";
         }
