@@ -119,8 +119,8 @@ int ChooseMethod(const ConsistReport& m1, const ConsistReport& m2) {
     return 0;
 }
 
-// The directory and last component of a name after resolving it.
-void SplitResolved(const std::string& name, std::string& dir, std::string& leaf) {
+// The directory of a name ("." when it has none) and its last component.
+void SplitDirectory(const std::string& name, std::string& dir, std::string& leaf) {
     std::string d;
     SplitName(name, d, leaf);
     dir = d.empty() ? "." : d;
@@ -129,7 +129,7 @@ void SplitResolved(const std::string& name, std::string& dir, std::string& leaf)
 // Why the base or report name cannot be used; "" when they can.
 std::string Refusal(const std::string& base, const std::string& report, bool toFile) {
     std::string baseDir, baseLeaf;
-    SplitResolved(base, baseDir, baseLeaf);
+    SplitDirectory(base, baseDir, baseLeaf);
     if (baseLeaf.empty()) return "The base name is empty.";
     if (HasWildcard(base)) return "The base name \"" + base + "\" holds a wildcard.";
     for (const char* s : kScratch)
@@ -138,12 +138,11 @@ std::string Refusal(const std::string& base, const std::string& report, bool toF
         // Compare in the directory of each: a report name that is a typed
         // file of the train or a scratch file would be overwritten.
         std::string reportDir, reportLeaf;
-        SplitResolved(report, reportDir, reportLeaf);
+        SplitDirectory(report, reportDir, reportLeaf);
         if (plat::WildcardMatch(baseLeaf + ".0*", reportLeaf) && SameFile(reportDir + "/" + baseLeaf, base))
             return "The report file \"" + report + "\" is a file of the train.";
         for (const char* s : kScratch) {
-            const std::string scratch = s;
-            if ((plat::WildcardMatch(scratch, reportLeaf) || plat::WildcardMatch(scratch + ".*", reportLeaf)) &&
+            if ((plat::WildcardMatch(s, reportLeaf) || plat::WildcardMatch(std::string(s) + ".*", reportLeaf)) &&
                 SameFile(reportDir + "/" + s, s))
                 return "The report file \"" + report + "\" is a scratch file of this program.";
         }
