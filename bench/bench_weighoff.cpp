@@ -4,6 +4,7 @@
 // of copying its inputs. Also the evaluation of one consist in memory, and
 // the same evaluation with every car looked up again from the first entry
 // (how a walk by vehicle number would go) on a consist of 4,000 entries.
+#include "BenchSupport.h"
 #include "ConsistFile.h"
 #include "ConsistLayout.h"
 #include "Evaluation.h"
@@ -13,14 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <fcntl.h>
-#include <cstdlib>
-#include <filesystem>
-#include <spawn.h>
 #include <stdexcept>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace {
 
@@ -50,13 +44,10 @@ std::vector<uint8_t> LargeConsist(unsigned n) {
 }
 
 struct Scratch {
-    std::string dir;
+    bench::ScratchDir scratch{"weighoff_bench"};
+    std::string dir = scratch.Path();
     size_t bytes = 0;
     Scratch() {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/weighoff_bench_XXXXXX";
-        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        dir = tmpl;
         const auto large = LargeConsist(0xFFFF);
         bytes = large.size();
         if (!plat::WriteNewFile(dir + "/T1.035", large.data(), large.size()) ||
@@ -66,10 +57,6 @@ struct Scratch {
         if (!plat::WriteNewFile(dir + "/S.035", small.data(), small.size()))
             throw std::runtime_error("cannot write the small consist");
     }
-    ~Scratch() {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
 };
 
 Scratch& Files() {
@@ -77,21 +64,7 @@ Scratch& Files() {
     return s;
 }
 
-int Spawn(std::vector<std::string> argv) {
-    std::vector<char*> args;
-    for (auto& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
-    int st = 0;
-    ::waitpid(pid, &st, 0);
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-}
+int Spawn(std::vector<std::string> argv) { return bench::Spawn(std::move(argv), true); }
 
 void BM_Weighoff(benchmark::State& state) {
     Scratch& s = Files();
