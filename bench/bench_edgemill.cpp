@@ -7,6 +7,7 @@
 #include "Edgemill.h"
 
 #include "AxleLayout.h"
+#include "BenchSupport.h"
 #include "HeaderLayout.h"
 #include "LargeTrain.h"
 #include "Platform.h"
@@ -14,13 +15,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <spawn.h>
 #include <stdexcept>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace {
 
@@ -29,13 +24,10 @@ namespace hd = layout::header;
 constexpr unsigned kRecords = trainsim::kMaxFileRecords;
 
 struct Scratch {
-    std::string dir, base, input;
+    bench::ScratchDir scratch{"edgemill_bench"};
+    std::string dir = scratch.Path(), base, input;
     std::vector<uint8_t> bytes;
     Scratch() {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/edgemill_bench_XXXXXX";
-        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        dir = tmpl;
         base = dir + "/BENCH";
         input = base + ".007";
         trainsim::Simulation sim;
@@ -46,10 +38,6 @@ struct Scratch {
             throw std::runtime_error("cannot make the train: " + error);
         if (!plat::ReadWholeFile(input, bytes)) throw std::runtime_error("cannot read the input back");
     }
-    ~Scratch() {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
 };
 
 Scratch& Files() {
@@ -57,16 +45,7 @@ Scratch& Files() {
     return s;
 }
 
-int Spawn(std::vector<std::string> argv) {
-    std::vector<char*> args;
-    for (auto& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    pid_t pid = 0;
-    if (::posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return -1;
-    int st = 0;
-    ::waitpid(pid, &st, 0);
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-}
+using bench::Spawn;
 
 void BM_Edgemill(benchmark::State& state) {
     Scratch& s = Files();

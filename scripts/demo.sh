@@ -62,6 +62,7 @@ run() {
 set +e
 "$bin/trainsim" --sample >00008901.train
 run trainsim 00008901.train 00008901
+cp 00008901.035 RECORDED.035
 run edgemill 00008901 /p
 run Trimwell 00008901 /OP1 /OP2 /OP3
 run heatalign 00008901 3
@@ -83,5 +84,9 @@ else
   echo "== trainsim --sample=passenger: not known to this trainsim, passenger train skipped"
   echo
 fi
+# Weighrun with the suite's stand-ins for the site's companion programs,
+# then Weighoff on the consist as recorded against the one Weighrun chose.
+PATH="$(dirname "$bin")/companions:$PATH" run Weighrun 00008901
+run Weighoff RECORDED 00008901
 echo "== files"
 ls

@@ -265,14 +265,33 @@ int CAllocFile::BuildFromAxles(const char* base) {
 }
 
 int CAllocFile::Reverse() {
+    const int n = GetCount();
+    if (n <= 0) return 0;
+    // The mirror is the allocation's own span: its first start time plus its
+    // last end time, and its last allocated axle.
+    return ReverseAbout(FieldAt(0, al::kStartTime) + FieldAt(n - 1, al::kEndTime), FieldAt(n - 1, al::kLastAxle));
+}
+
+int CAllocFile::Reverse(CAxleFile& axles) {
+    const int n = GetCount();
+    const int axleCount = axles.GetCount();
+    if (n <= 0 || axleCount <= 0) return 0;
+    // Axles left unallocated at either end still belong to the train: the
+    // mirror is the span of the axle file, its first and last axle and
+    // times, so every vehicle lands where it was before the train was turned.
+    const int saved = axles.GetIndex();
+    const uint32_t mirror = MsToRaw(static_cast<uint32_t>(axles.GetTimeAt(0))) +
+                            MsToRaw(static_cast<uint32_t>(axles.GetTimeAt(axleCount - 1)));
+    axles.Seek(saved);
+    return ReverseAbout(mirror, static_cast<uint32_t>(axleCount - 1));
+}
+
+int CAllocFile::ReverseAbout(uint32_t mirror, uint32_t lastAxle) {
     const int saved = GetIndex();
     const int n = GetCount();
     if (n <= 0) return 0;
     m_Vehicle = VehicleCache{};
-    const uint32_t firstStart = FieldAt(0, al::kStartTime);
     for (int i = 0; i < n / 2; ++i) Swap(i, n - 1 - i);
-    const uint32_t mirror = firstStart + FieldAt(0, al::kEndTime);
-    const uint32_t lastAxle = FieldAt(0, al::kLastAxle);
     const uint32_t seq = FieldAt(0, al::kSequence);
     for (int i = 0; i < n; ++i) {
         const uint32_t start = FieldAt(i, al::kStartTime);

@@ -111,6 +111,11 @@ public:
     // Turns the allocation end for end: order, times, axle indexes,
     // sequence numbers and part numbers. The cursor index is kept.
     int Reverse();
+    // The same turn about the axle file the allocation was built from: axle
+    // indexes mirror about its last axle and times about its first and last
+    // axle times, so axles left unallocated at either end keep every vehicle
+    // in place. Identical to Reverse() when the allocation covers every axle.
+    int Reverse(CAxleFile& axles);
 
 private:
     struct VehicleCache {
@@ -126,6 +131,8 @@ private:
     bool SetFieldAtChecked(int i, const layout::Field& f, uint32_t v);
     int KeyAt(int i) const;
     void DescribeVehicle();
+    // Reverse with the mirror time (raw units, first + last) and mirror axle.
+    int ReverseAbout(uint32_t mirror, uint32_t lastAxle);
     // Makes one vehicle of k axles from axle next on; advances next.
     bool MakeVehicle(CAxleFile& axles, int& next, int k, uint8_t egc, uint8_t seq);
 
