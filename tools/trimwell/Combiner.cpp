@@ -84,6 +84,15 @@ bool ShiftTimes(CTrainFile& f, const layout::Field& time, int from, uint64_t off
     return true;
 }
 
+// Loads one source file; when that fails, says so with the name as the
+// operator gave it.
+template <class Load>
+bool LoadSource(Load load, const std::string& shown, FILE* out) {
+    if (load()) return true;
+    std::fprintf(out, "Cannot open \"%s\".\n", shown.c_str());
+    return false;
+}
+
 // One file type of the two trains: both loaded, of the type's record
 // length, with equal record lengths and time scales, so that train 2's
 // records can be appended to train 1's as they are.
@@ -128,14 +137,9 @@ bool ShiftAndAppend(CTrainFile& f1, CTrainFile& f2, const layout::Field& time, i
 int CombineTrains(const std::string& t1, const std::string& t2, const std::string& outBase, FILE* out) {
     namespace io_ = layout::io;
     CIoFile io1, io2;
-    if (!io1.Load(t1.c_str())) {
-        std::fprintf(out, "Cannot open \"%s\".\n", t1.c_str());
+    if (!LoadSource([&] { return io1.Load(t1.c_str()); }, t1, out) ||
+        !LoadSource([&] { return io2.Load(t2.c_str()); }, t2, out))
         return 0;
-    }
-    if (!io2.Load(t2.c_str())) {
-        std::fprintf(out, "Cannot open \"%s\".\n", t2.c_str());
-        return 0;
-    }
     if (io1.GetRecorderVersion() == 0 || io2.GetRecorderVersion() == 0) {
         std::fputs("Combiner requires QVX version 1 or greater.\n", out);
         return 0;
@@ -147,28 +151,16 @@ int CombineTrains(const std::string& t1, const std::string& t2, const std::strin
     if (!ShiftAndAppend(io1, io2, io_::kTime, tb.firstDetector, tb.shift, tb.base, baseScale, out)) return 0;
 
     CTagFile tag1, tag2;
-    if (!tag1.LoadTyped(t1.c_str(), ".060")) {
-        std::fprintf(out, "Cannot open \"%s.060\".\n", t1.c_str());
-        return 0;
-    }
-    if (!tag2.LoadTyped(t2.c_str(), ".060")) {
-        std::fprintf(out, "Cannot open \"%s.060\".\n", t2.c_str());
-        return 0;
-    }
-    if (!CheckPair(tag1, tag2, layout::tagread::kRecordSize, true, "tag read", out) ||
+    if (!LoadSource([&] { return tag1.LoadTyped(t1.c_str(), ".060"); }, t1 + ".060", out) ||
+        !LoadSource([&] { return tag2.LoadTyped(t2.c_str(), ".060"); }, t2 + ".060", out) ||
+        !CheckPair(tag1, tag2, layout::tagread::kRecordSize, true, "tag read", out) ||
         !ShiftAndAppend(tag1, tag2, layout::tagread::kTime, 0, tb.shift, tb.base, baseScale, out))
         return 0;
 
     CWheelFile wheel1, wheel2;
-    if (!wheel1.Load(t1.c_str())) {
-        std::fprintf(out, "Cannot open \"%s.012\".\n", t1.c_str());
-        return 0;
-    }
-    if (!wheel2.Load(t2.c_str())) {
-        std::fprintf(out, "Cannot open \"%s.012\".\n", t2.c_str());
-        return 0;
-    }
-    if (!CheckPair(wheel1, wheel2, layout::wheel::kRecordSize, false, "wheel event", out) ||
+    if (!LoadSource([&] { return wheel1.Load(t1.c_str()); }, t1 + ".012", out) ||
+        !LoadSource([&] { return wheel2.Load(t2.c_str()); }, t2 + ".012", out) ||
+        !CheckPair(wheel1, wheel2, layout::wheel::kRecordSize, false, "wheel event", out) ||
         !ShiftAndAppend(wheel1, wheel2, layout::wheel::kTime, 0, tb.shift, tb.base, baseScale, out))
         return 0;
 
