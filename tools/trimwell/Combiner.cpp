@@ -21,7 +21,9 @@ constexpr uint64_t kMaxRaw = std::numeric_limits<uint32_t>::max();
 
 // A fixed-record file is only read when its records have the length of its
 // type: with any other length every field would be read from the wrong place.
+// A file without records has nothing to misread.
 bool CheckRecordLength(const CTrainFile& f, bool ok, const char* what, FILE* out) {
+    ok = ok || f.CTrainFile::GetCount() == 0;
     if (!ok) std::fprintf(out, "\"%s\": records of %u bytes are not %s records.\n", f.GetFileName(), f.GetRecordLength(), what);
     return ok;
 }
@@ -124,7 +126,7 @@ bool ShiftAndAppend(CTrainFile& f1, CTrainFile& f2, const layout::Field& time, i
             return false;
         }
     }
-    if (!f1.AppendRecords(f2.RecordBytes())) {
+    if (f2.GetCount() > 0 && !f1.AppendRecords(f2.RecordBytes())) {
         std::fprintf(out, "\"%s\" and \"%s\" hold more than 65535 records together.\n", f1.GetFileName(),
                      f2.GetFileName());
         return false;
