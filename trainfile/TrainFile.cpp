@@ -230,18 +230,11 @@ int CTrainFile::Prev() {
 }
 
 int CTrainFile::Grow(unsigned n) {
-    unsigned len = GetRecordLength();
+    const unsigned len = GetRecordLength();
     if (len == 0) return 0;
-    size_t count = static_cast<size_t>(GetCount());
-    if (count + n > 0xFFFF) return 0;  // the header holds a 16-bit count
-    std::vector<uint8_t> area(len * (count + n), 0);
-    if (count > 0) std::memcpy(area.data(), m_Data.data(), len * count);
-    m_Data.swap(area);
-    m_bLoaded = true;
-    SetRecordCount(static_cast<unsigned>(count + n));
-    SetHeaderField(hdr::kFileLength, static_cast<uint32_t>(m_Data.size() + 64));
-    if (count + n > 0) m_nCurrent = static_cast<int>(count + n - 1);
-    return 1;
+    if (static_cast<size_t>(GetCount()) + n > 0xFFFF) return 0;  // the header holds a 16-bit count
+    const std::vector<uint8_t> zeros(size_t(len) * n, 0);
+    return AppendRecords(zeros);
 }
 
 int CTrainFile::Insert(int i, const uint8_t* rec) {
@@ -284,6 +277,31 @@ int CTrainFile::AppendEntry(const uint8_t* bytes, unsigned len) {
     SetRecordCount(static_cast<unsigned>(GetStoredCount() + 1));
     SetHeaderField(hdr::kFileLength, static_cast<uint32_t>(m_Data.size() + 64));
     return 1;
+}
+
+int CTrainFile::AppendRecords(std::span<const uint8_t> records) {
+    const unsigned len = GetRecordLength();
+    if (len == 0 || records.size() % len != 0) return 0;
+    const size_t count = static_cast<size_t>(GetCount());
+    const size_t added = records.size() / len;
+    if (count + added > 0xFFFF) return 0;  // the header holds a 16-bit count
+    // Bytes beyond the counted records (a lying file) are dropped, as Grow does.
+    std::vector<uint8_t> area;
+    area.reserve((count + added) * len);
+    area.insert(area.end(), m_Data.begin(), m_Data.begin() + static_cast<std::ptrdiff_t>(count * len));
+    area.insert(area.end(), records.begin(), records.end());
+    m_Data.swap(area);
+    m_bLoaded = true;
+    SetRecordCount(static_cast<unsigned>(count + added));
+    SetHeaderField(hdr::kFileLength, static_cast<uint32_t>(m_Data.size() + 64));
+    if (count + added > 0) m_nCurrent = static_cast<int>(count + added - 1);
+    return 1;
+}
+
+std::span<const uint8_t> CTrainFile::RecordBytes() const {
+    const unsigned len = GetRecordLength();
+    if (len == 0) return {};
+    return std::span<const uint8_t>(m_Data).first(static_cast<size_t>(GetCount()) * len);
 }
 
 void CTrainFile::SetData(std::vector<uint8_t> data) {

@@ -100,6 +100,14 @@ public:
     int Delete(int i);
     int Swap(int a, int b);
     int AppendEntry(const uint8_t* bytes, unsigned len);
+    // Appends whole fixed-length records (a multiple of the record length)
+    // after the records present, with one allocation; the cursor goes to the
+    // last record. 0 and nothing changed when the records are no whole
+    // number of records or the 16-bit record count would overflow.
+    int AppendRecords(std::span<const uint8_t> records);
+    // The records the object addresses: GetCount() records of the record
+    // length; empty for variable-length files.
+    std::span<const uint8_t> RecordBytes() const;
 
     float GetTimeScale() const { return m_fTimeScale; }
     bool IsLoaded() const { return m_bLoaded; }

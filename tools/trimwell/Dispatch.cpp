@@ -99,7 +99,13 @@ unsigned RunOperation(const TrimwellSettings& s, unsigned row, unsigned op, FILE
             std::fputs("Missing one or both source files (\"/T1=\" or \"/T2=\").\n", out);
             break;
         }
-        std::fputs(kNotAvailable, out);
+        CombineTrains(s.train1, s.train2, s.baseName, out);
+        break;
+    case 14:
+        FixupAllocations(s.baseName, "FIXUP.041", out);
+        break;
+    case 15:
+        ProcessDigitizerData(s.baseName, out);
         break;
     case 9:
         FixupTagSpeedDir(s.baseName, out);

@@ -105,6 +105,17 @@ int MergeDualAntenna(const std::string& base, const char* outputName, const char
 // OP17: writes the .060 with every read time shifted by shiftMs under
 // base + ".S60"; true when that file was written.
 bool ShiftTagTimes(const std::string& base, int32_t shiftMs, FILE* out = stdout);
+// Train combiner, allocation overlap fix-up, digitizer listing (Combiner.cpp).
+// OP13: appends train 2's IO events, tag reads and wheel events, moved onto
+// train 1's time base, to train 1's and writes them as out.007, out.060 and
+// out.012. 1 when all three were written; otherwise none is.
+int CombineTrains(const std::string& train1, const std::string& train2, const std::string& out, FILE* o = stdout);
+// OP14: gives an axle that two neighbouring allocation records claim to the
+// later one and writes the result under outName. True when it was written.
+bool FixupAllocations(const std::string& base, const std::string& outName, FILE* o = stdout);
+// OP15: lists the digitizer samples that carry a signal, then the totals.
+// 0 when base.01d cannot be loaded or holds no samples.
+int ProcessDigitizerData(const std::string& base, FILE* o = stdout);
 
 // Whole program: returns the exit status.
 int TrimwellMain(int argc, const char* const* argv);
