@@ -127,7 +127,8 @@ struct TagRead {
 };
 
 struct HbdReading {
-    int axle = 0;
+    int axle = 0;            // 0-based; a spurious reading: the axle it follows
+    bool spurious = false;   // made by no axle (hbd_extra)
     double t = 0.0;
     uint32_t msSincePrevious = 0;
     double mph = 0.0;

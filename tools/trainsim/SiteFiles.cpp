@@ -213,7 +213,7 @@ private:
                     break;
                 }
             layout::Set(entry, 0, cs::kLength, uint32_t(entry.size()));
-            layout::Set(entry, 0, cs::kVehicleNumber, uint32_t(vi + 1));
+            layout::Set(entry, 0, cs::kVehicleNumber, uint32_t(vi));
             layout::Set(entry, 0, cs::kOrientation, v.flipped ? 1 : 0);
             layout::Set(entry, 0, cs::kAxleCount, uint32_t(v.axles) & 0xFF);
             layout::Set(entry, 0, cs::kAxleCountHigh, uint32_t(v.axles) >> 8);
@@ -373,6 +373,7 @@ std::optional<DecodedTag> VehicleTag(const VehicleSpec& v, std::string& error) {
         t->Set(aei::kLoco36, uint32_t(dm));
         t->Set(aei::kLoco40, uint32_t(axles));
     } else if (l == AeiLayout::Railcar) {
+        t->Set(aei::kRailcar44, uint32_t(v.tagField44));
         if (v.extendedTag) {
             // The axle count is limited far below what the extended bits hold.
             if (!EncodeExtendedRailcar(*t, {uint32_t(dm), uint32_t(axles)})) {
@@ -383,6 +384,10 @@ std::optional<DecodedTag> VehicleTag(const VehicleSpec& v, std::string& error) {
             t->Set(aei::kRailcar36, uint32_t(dm));
             t->Set(aei::kRailcar40, uint32_t(axles));
         }
+    }
+    if (v.tagField44 != 0 && l != AeiLayout::Railcar) {
+        error = where + "tag44= needs a railcar tag layout";
+        return std::nullopt;
     }
     if (!EncodeTag(*t)) {
         error = where + "length or axle count does not fit the tag";
