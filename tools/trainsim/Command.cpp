@@ -63,6 +63,9 @@ void PrintReport(const Simulation& sim, const std::vector<WrittenFile>& written,
                  s.travelAtoB ? "A to B" : "B to A");
     std::fprintf(out, "  %d forward and %d backward wheel passages, %zu axles net\n", sim.ForwardPassages(),
                  sim.BackwardPassages(), sim.net.size());
+    if (s.splitAtS >= 0.0)
+        std::fprintf(out, "  recording split at %.1f s; the second recording counts its clock from there\n", s.splitAtS);
+    if (s.fragments) std::fprintf(out, "  %zu movements, one fragment each\n", sim.movements.size());
     for (const WrittenFile& w : written)
         std::fprintf(out, "  wrote %s (%d record%s)\n", w.name.c_str(), w.records, w.records == 1 ? "" : "s");
     if (!truth) return;

@@ -330,6 +330,35 @@ int EdgeSpeedEighths(unsigned abTenths, int64_t dtRaw) {
 
 namespace {
 
+// The second recording of a split train starts its clock from 0 at the
+// split and carries the first recording's clock at the split in its opening
+// record, so that the combiner can put both on one time base. That needs
+// whole-millisecond raw units (the tag and wheel files count milliseconds)
+// and a first wheel edge before the clock reaches the opening record's time.
+bool CheckSplit(const Simulation& sim, std::string& error) {
+    const SiteFacts& site = sim.desc.site;
+    const std::string where = "line " + std::to_string(site.splitLine) + ": split: ";
+    if (site.splitAtS >= sim.durationS) {
+        error = where + "the recording lasts only " + Fmt("%.1f", sim.durationS) + " s";
+        return false;
+    }
+    if (site.scaleNumerator != 1 || site.scaleExponent != 0) {
+        error = where + "a split recording needs the time scale 1 0 (raw units of 1 ms)";
+        return false;
+    }
+    const uint32_t b = sim.Raw(site.splitAtS);
+    for (const IoEvent& e : sim.io)
+        if (e.raw >= b && e.flags != 0) {
+            if (e.raw - b >= b) {
+                error = where + "the second recording's first wheel comes " + Fmt("%.1f", (e.raw - b) / 1000.0) +
+                        " s after the split, later than the first recording's clock at the split; split later";
+                return false;
+            }
+            break;
+        }
+    return true;
+}
+
 struct Edge {
     double t;
     int axle;
@@ -653,6 +682,25 @@ bool Simulate(const TrainDescription& d, Simulation& sim, std::string& error) {
 
     sim.durationS = m.endTime;
     sim.lastRaw = sim.Raw(m.endTime);
+
+    for (size_t i = 0; i < sim.passages.size(); ++i) {
+        if (sim.movements.empty() || sim.movements.back().forward != sim.passages[i].forward)
+            sim.movements.push_back({i, 0, sim.passages[i].forward});
+        ++sim.movements.back().count;
+    }
+    if (site.fragments) {
+        const std::string where = "line " + std::to_string(site.fragmentsLine) + ": fragments: ";
+        if (sim.movements.size() < 2) {
+            error = where + "the train never changes direction over the detectors, so it makes no series";
+            return false;
+        }
+        if (sim.movements.size() > kMaxFragments) {
+            error = where + "the train makes " + std::to_string(sim.movements.size()) +
+                    " movements; a series holds at most 99 fragments";
+            return false;
+        }
+    }
+    if (site.splitAtS >= 0.0 && !CheckSplit(sim, error)) return false;
 
     auto tooMany = [&](size_t n, const char* what) {
         if (n <= kMaxRecords) return false;

@@ -259,6 +259,7 @@ private:
         if (key == "fragments") {
             if (!Bool(w, b)) return false;
             s.fragments = b;
+            s.fragmentsLine = m_line;
             return true;
         }
         if (key == "split") {
@@ -567,6 +568,10 @@ private:
         }
         if (m_out.vehicles.empty()) {
             m_error = "the description has no vehicles";
+            return false;
+        }
+        if (s.fragments && s.splitAtS >= 0.0) {
+            m_error = "line " + std::to_string(s.splitLine) + ": split and fragments cannot be combined";
             return false;
         }
         return true;

@@ -92,6 +92,7 @@ struct SiteFacts {
     double scaleOffsetFt = 120.0;
     bool allocation = true;          // write the .041 axle allocation of the vehicles
     bool fragments = false;          // also write the series of fragment files, one per movement
+    int fragmentsLine = 0;           // description line of the fragments statement
     double splitAtS = -1.0;          // end the recording this many seconds in; -1: one recording
     int splitLine = 0;               // description line of the split statement
 
