@@ -43,17 +43,8 @@ const std::string kBacksOutTwice = std::string(simtest::kPlainSite) +
 
 std::vector<std::vector<uint8_t>> Entries(const std::string& path) {
     CTrainFile f;
-    std::vector<std::vector<uint8_t>> out;
-    if (!f.Load(path.c_str())) return out;
-    std::span<const uint8_t> data = f.Data();
-    size_t at = 0;
-    while (at + cs::kFixedSize <= data.size()) {
-        const size_t len = layout::Get(data, at, cs::kLength);
-        if (len < cs::kFixedSize || at + len > data.size()) break;
-        out.emplace_back(data.begin() + long(at), data.begin() + long(at + len));
-        at += len;
-    }
-    return out;
+    if (!f.Load(path.c_str())) return {};
+    return simtest::ConsistEntries(f);
 }
 
 std::string Identity(const std::vector<uint8_t>& entry) {
@@ -64,6 +55,17 @@ std::string Identity(const std::vector<uint8_t>& entry) {
 std::string WriteText(const TempDir& dir, const std::string& name, const std::string& text) {
     std::ofstream(dir.File(name), std::ios::binary) << text;
     return dir.File(name);
+}
+
+// Runs trainsim on a description that must be refused: status 2, the
+// message on standard error, and no file written.
+void ExpectRefused(const std::string& text, const std::string& base, const std::string& message) {
+    TempDir dir;
+    const std::string desc = WriteText(dir, "t.train", text);
+    fixture::RunResult r = fixture::RunProgram(fixture::ProgramPath("trainsim"), {desc, base}, dir.Path());
+    EXPECT_EQ(r.status, 2) << message << r.err;
+    EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"t.train"}) << message;
 }
 
 int Records(const std::string& path) {
@@ -238,14 +240,7 @@ TEST(TrainsimFragments, RefusedWithoutWritingAnything) {
         {kBacksOutTwice + "fragments yes\n", "TRAIN", "must end in two digits"},
         {kBacksOutTwice + "fragments yes\n", "00007703", "fragment 3 would take the base name"},
     };
-    for (const auto& c : cases) {
-        TempDir dir;
-        const std::string desc = WriteText(dir, "t.train", c.text);
-        fixture::RunResult r = fixture::RunProgram(fixture::ProgramPath("trainsim"), {desc, c.base}, dir.Path());
-        EXPECT_EQ(r.status, 2) << c.base << r.err;
-        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-        EXPECT_EQ(dir.List(), std::vector<std::string>{"t.train"}) << c.base;
-    }
+    for (const auto& c : cases) ExpectRefused(c.text, c.base, c.message);
 }
 
 TEST(TrainsimFragments, AtMostNinetyNine) {
@@ -318,14 +313,7 @@ TEST(TrainsimSplit, Refusals) {
         {sample + "split at 60 s\n", "99999999", "must end in a number"},
         {sample + "split at 60 s\nfragments yes\n", "00008900", "split and fragments cannot be combined"},
     };
-    for (const auto& c : cases) {
-        TempDir dir;
-        const std::string desc = WriteText(dir, "t.train", c.text);
-        fixture::RunResult r = fixture::RunProgram(fixture::ProgramPath("trainsim"), {desc, c.base}, dir.Path());
-        EXPECT_EQ(r.status, 2) << c.message << r.err;
-        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-        EXPECT_EQ(dir.List(), std::vector<std::string>{"t.train"}) << c.message;
-    }
+    for (const auto& c : cases) ExpectRefused(c.text, c.base, c.message);
 }
 
 TEST(TrainsimSplit, BaseNames) {

@@ -35,20 +35,6 @@ protected:
     Simulation sim;
 };
 
-// The entries of a consist file, each as its own bytes.
-std::vector<std::vector<uint8_t>> Entries(const CTrainFile& f) {
-    std::vector<std::vector<uint8_t>> out;
-    std::span<const uint8_t> data = f.Data();
-    size_t at = 0;
-    while (at + cs::kFixedSize <= data.size()) {
-        const size_t len = layout::Get(data, at, cs::kLength);
-        if (len < cs::kFixedSize || at + len > data.size()) break;
-        out.emplace_back(data.begin() + long(at), data.begin() + long(at + len));
-        at += len;
-    }
-    return out;
-}
-
 std::optional<DecodedTag> DecodeText(std::span<const uint8_t> bytes, size_t offset) {
     if (offset + aei::kTextLength > bytes.size()) return std::nullopt;
     return DecodeTag(bytes.subspan(offset, aei::kTextLength));
@@ -163,7 +149,7 @@ TEST_F(SampleFiles, EveryTagDecodesToItsVehicle) {
 TEST_F(SampleFiles, ConsistEntries) {
     CTrainFile f;
     Load(f, ".035");
-    const auto entries = Entries(f);
+    const auto entries = simtest::ConsistEntries(f);
     ASSERT_EQ(entries.size(), 20u);
     EXPECT_EQ(f.GetStoredCount(), 20);
     int axle = 0;
