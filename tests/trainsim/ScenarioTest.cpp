@@ -211,24 +211,6 @@ TEST(TrainsimFragments, OneFragmentPerMovement) {
     EXPECT_EQ(Identity(consists[4].back()), "TTX 109");
 }
 
-TEST(TrainsimFragments, MovementFileFlagsBackOutsAndReturns) {
-    TempDir dir;
-    simtest::WriteTrain(dir, "00007700", kBacksOutTwice + "fragments yes\n");
-    CAxleFile moves;
-    ASSERT_TRUE(moves.LoadMovement(dir.File("00007700").c_str()));
-    // 10 forward, 2 back, 2 returns, 8 new, 3 back, 3 returns, the rest.
-    std::string flags;
-    for (int i = 0; i < moves.GetCount(); ++i) {
-        moves.Seek(i);
-        const int f = moves.GetFlags() & ax::kMovementMask;
-        flags += f == 0x60 ? 'b' : f == 0x40 ? 'r' : f == 0x80 ? 'n' : '.';
-    }
-    EXPECT_EQ(flags, std::string(10, '.') + "bbrr" + "n" + std::string(9, '.') + "bbbrrr" + "n" +
-                         std::string(size_t(moves.GetCount()) - 31, '.'));
-    moves.Seek(11);
-    EXPECT_EQ(moves.GetAxleNumber(), 10);  // a back-out carries the last axle counted
-}
-
 TEST(TrainsimFragments, RefusedWithoutWritingAnything) {
     const struct {
         std::string text;

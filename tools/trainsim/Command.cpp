@@ -25,7 +25,10 @@ void Usage(FILE* err) {
                  "--sample prints the freight demo train's description (=passenger: the\n"
                  "articulated passenger train's); --large makes a train of\n"
                  "4-axle cars whose .007 holds up to the given number of records (at most 65535).\n"
-                 "--truth also lists every wheel passage and vehicle as simulated.\n");
+                 "--truth also lists every wheel passage and vehicle as simulated.\n"
+                 "A description with 'fragments yes' also writes the series of fragment files\n"
+                 "(base name ending in 00: ...01, ...02, one per movement); with 'split at <s>'\n"
+                 "it writes two recordings, the second under the base name + 1.\n");
 }
 
 const char* KindName(VehicleKind k) {

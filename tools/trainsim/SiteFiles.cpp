@@ -110,11 +110,13 @@ public:
         m_netIndex.assign(m_sim.geometry.axleFt.size(), -1);
         for (size_t i = 0; i < m_sim.net.size(); ++i) m_netIndex[size_t(m_sim.net[i].axle)] = int(i);
         m_dirBit = m_site.travelAtoB != (m_site.invertDirection == 1);
+        m_prepared = true;
         return true;
     }
 
+    // Writes the recording's files (Prepare first, unless it was called).
     bool Run() {
-        if (m_text.size() != m_sim.desc.vehicles.size() && !Prepare()) return false;
+        if (!m_prepared && !Prepare()) return false;
         if (!WriteIo() || !WriteWheel()) return false;
         if (m_site.readers >= 1 && !WriteTags(1, ".060")) return false;
         if (m_site.readers >= 2 && !WriteTags(2, ".064")) return false;
@@ -480,6 +482,7 @@ private:
     std::vector<int> m_netIndex;
     bool m_dirBit = true;
     bool m_consist = true;
+    bool m_prepared = false;
 };
 
 }  // namespace
