@@ -211,6 +211,16 @@ TEST(TrainsimFragments, OneFragmentPerMovement) {
     EXPECT_EQ(Identity(consists[4].back()), "TTX 109");
 }
 
+TEST(TrainsimFragments, TheDemoTrainReversesTwiceIntoThreeFragments) {
+    TempDir dir;
+    simtest::WriteTrain(dir, "00008900", std::string(SampleDescription()) + "fragments yes\n");
+    // 22 axles forward, 2 back, then the 2 and the other 66 forward.
+    const int counts[] = {22, 2, 68};
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(Records(dir.File("0000890" + std::to_string(k + 1) + ".010")), counts[k]);
+    EXPECT_FALSE(fixture::PathExists(dir.File("00008904.035")));
+    EXPECT_EQ(Records(dir.File("00008900.011")), 22 + 2 + 68);
+}
+
 TEST(TrainsimFragments, RefusedWithoutWritingAnything) {
     const struct {
         std::string text;
