@@ -40,16 +40,22 @@ TEST(TrainsimDescription, SampleTrain) {
     EXPECT_EQ(d.vehicles[17].tagFlags, 0x0002);  // L
     EXPECT_EQ(d.vehicles[19].kind, VehicleKind::EndOfTrain);
     EXPECT_EQ(d.vehicles[19].axles, 0);
+    EXPECT_FALSE(d.vehicles[4].sideTwoTag);  // the flatcar that stops has one tag
+    EXPECT_TRUE(d.vehicles[3].sideTwoTag);
+    ASSERT_EQ(d.site.hbdExtra.size(), 1u);
+    EXPECT_EQ(d.site.hbdExtra[0].axle, 40);
+    EXPECT_EQ(d.site.alarms.size(), 1u);
     EXPECT_EQ(d.arrivalMph, 22.0);
-    ASSERT_EQ(d.profile.size(), 6u);
+    ASSERT_EQ(d.profile.size(), 7u);
     EXPECT_EQ(d.profile[1].kind, StepKind::Stop);
     EXPECT_TRUE(d.profile[1].mark.isAxle);
-    EXPECT_EQ(d.profile[1].mark.axle, 26);
+    EXPECT_EQ(d.profile[1].mark.axle, 22);
     EXPECT_EQ(d.profile[1].mark.feet, 1.0);
     EXPECT_EQ(d.profile[3].kind, StepKind::Back);
     EXPECT_EQ(d.profile[3].backAxles, 2);
     EXPECT_EQ(d.profile[3].mph, 2.0);
-    EXPECT_EQ(d.profile[5].mark.feet, 300.0);
+    EXPECT_EQ(d.profile[5].mark.axle, 25);
+    EXPECT_EQ(d.profile[6].mark.feet, 300.0);
 }
 
 TEST(TrainsimDescription, UnitsKeysAndDefaults) {

@@ -127,3 +127,24 @@ TEST(TrainsimPipeline, TrimwellOp1RecoversASeededSpacingError) {
     EXPECT_LE(std::abs(corrected - 60), 1) << r.out;
     EXPECT_NE(r.out.find("(AB 54 => " + std::to_string(corrected) + ")"), std::string::npos) << r.out;
 }
+
+TEST(TrainsimPipeline, SeriesMovementFileIsTheOneEdgemillMakes) {
+    REQUIRE_PROGRAM("edgemill");
+    // The whole recording's .011 written with the fragments and the one
+    // edgemill derives from the .007 agree byte for byte; so do the first
+    // fragment's .010 and the forward axles edgemill lists before the first
+    // back-out.
+    for (const std::string& site : {std::string(), std::string("direction BA\ninvert_direction 1\n")}) {
+        TempDir dir;
+        const std::string base = "00004300";
+        simtest::WriteTrain(dir, base, kStopAndBack + site + "fragments yes\n");
+        const std::vector<uint8_t> written = fixture::ReadFileBytes(dir.File(base + ".011"));
+        fixture::RunResult r = RunProgram(ProgramPath("edgemill"), {base}, dir.Path());
+        ASSERT_EQ(r.status, 0) << r.out << r.err;
+        EXPECT_EQ(written, fixture::ReadFileBytes(dir.File(base + ".011"))) << site;
+        const std::vector<uint8_t> net = fixture::ReadFileBytes(dir.File(base + ".010"));
+        const std::vector<uint8_t> first = fixture::ReadFileBytes(dir.File("00004301.010"));
+        ASSERT_EQ(first.size(), 64u + 18 * 8) << site;
+        EXPECT_TRUE(std::equal(first.begin() + 64, first.end(), net.begin() + 64)) << site;
+    }
+}

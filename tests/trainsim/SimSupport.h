@@ -2,13 +2,17 @@
 // and their files in a scratch directory.
 #pragma once
 
+#include "ConsistLayout.h"
 #include "Simulation.h"
 #include "SiteFiles.h"
 #include "TestSupport.h"
+#include "TrainFile.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace simtest {
 
@@ -47,6 +51,21 @@ inline trainsim::Simulation WriteTrain(const fixture::TempDir& dir, const std::s
     std::string error;
     EXPECT_TRUE(trainsim::WriteSiteFiles(sim, dir.File(base), written, error)) << error;
     return sim;
+}
+
+// The entries of a consist file, each as its own bytes.
+inline std::vector<std::vector<uint8_t>> ConsistEntries(const CTrainFile& f) {
+    namespace cs = layout::consist;
+    std::vector<std::vector<uint8_t>> out;
+    std::span<const uint8_t> data = f.Data();
+    size_t at = 0;
+    while (at + cs::kFixedSize <= data.size()) {
+        const size_t len = layout::Get(data, at, cs::kLength);
+        if (len < cs::kFixedSize || at + len > data.size()) break;
+        out.emplace_back(data.begin() + long(at), data.begin() + long(at + len));
+        at += len;
+    }
+    return out;
 }
 
 }  // namespace simtest

@@ -16,15 +16,19 @@ namespace {
 void Usage(FILE* err) {
     std::fprintf(err,
                  "usage: trainsim <description> <base name> [--seed=<n>] [--truth]\n"
-                 "       trainsim --sample\n"
+                 "       trainsim --sample[=freight|passenger]\n"
                  "       trainsim --large=<IO records> <base name> [--seed=<n>] [--truth]\n"
                  "\n"
                  "Simulates a train passing a wayside site and writes the files the site records\n"
                  "under the base name: .007 .012 .060 .064 .035 .034 .041 .018 .055.\n"
                  "<description> is a train description file ('-' reads standard input);\n"
-                 "--sample prints the demo train's description; --large makes a train of\n"
+                 "--sample prints the freight demo train's description (=passenger: the\n"
+                 "articulated passenger train's); --large makes a train of\n"
                  "4-axle cars whose .007 holds up to the given number of records (at most 65535).\n"
-                 "--truth also lists every wheel passage and vehicle as simulated.\n");
+                 "--truth also lists every wheel passage and vehicle as simulated.\n"
+                 "A description with 'fragments yes' also writes the series of fragment files\n"
+                 "(base name ending in 00: ...01, ...02, one per movement); with 'split at <s>'\n"
+                 "it writes two recordings, the second under the base name + 1.\n");
 }
 
 const char* KindName(VehicleKind k) {
@@ -62,14 +66,17 @@ void PrintReport(const Simulation& sim, const std::vector<WrittenFile>& written,
                  s.travelAtoB ? "A to B" : "B to A");
     std::fprintf(out, "  %d forward and %d backward wheel passages, %zu axles net\n", sim.ForwardPassages(),
                  sim.BackwardPassages(), sim.net.size());
+    if (s.splitAtS >= 0.0)
+        std::fprintf(out, "  recording split at %.1f s; the second recording counts its clock from there\n", s.splitAtS);
+    if (s.fragments) std::fprintf(out, "  %zu movements, one fragment each\n", sim.movements.size());
     for (const WrittenFile& w : written)
         std::fprintf(out, "  wrote %s (%d record%s)\n", w.name.c_str(), w.records, w.records == 1 ? "" : "s");
     if (!truth) return;
-    std::fprintf(out, "\nvehicles (first axle, axles, owner, number, kind, front ft):\n");
+    std::fprintf(out, "\nvehicles (vehicle from 0 as in the .035, first axle from 1, axles, owner, number, kind, front ft):\n");
     for (size_t i = 0; i < d.vehicles.size(); ++i) {
         const VehicleSpec& v = d.vehicles[i];
         const VehiclePlace& p = sim.geometry.vehicles[i];
-        std::fprintf(out, "  %4zu  %5d %2d  %-4s %7u  %-5s %8.2f\n", i + 1, p.firstAxle + 1, p.axles, v.owner.c_str(),
+        std::fprintf(out, "  %4zu  %5d %2d  %-4s %7u  %-5s %8.2f\n", i, p.firstAxle + 1, p.axles, v.owner.c_str(),
                      v.number, KindName(v.kind), p.frontFt);
     }
     std::fprintf(out, "\npassages (axle, direction, first edge raw, second edge raw, true mph):\n");
@@ -80,15 +87,18 @@ void PrintReport(const Simulation& sim, const std::vector<WrittenFile>& written,
 
 int TrainsimMain(int argc, const char* const* argv, FILE* out, FILE* err) {
     std::vector<std::string> positional;
-    bool truth = false, sample = false, seedGiven = false;
+    bool truth = false, seedGiven = false;
+    const char* sample = nullptr;
     long long large = -1;
     unsigned long long seed = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i] ? argv[i] : "";
         if (a == "--truth") {
             truth = true;
-        } else if (a == "--sample") {
-            sample = true;
+        } else if (a == "--sample" || a == "--sample=freight") {
+            sample = SampleDescription();
+        } else if (a == "--sample=passenger") {
+            sample = PassengerSampleDescription();
         } else if (a == "--help" || a == "-h") {
             Usage(out);
             return kExitOk;
@@ -121,7 +131,7 @@ int TrainsimMain(int argc, const char* const* argv, FILE* out, FILE* err) {
             Usage(err);
             return kExitUsage;
         }
-        std::fputs(SampleDescription(), out);
+        std::fputs(sample, out);
         return kExitOk;
     }
     TrainDescription desc;

@@ -81,7 +81,8 @@ bool BuildGeometry(const TrainDescription& d, TrainGeometry& g, std::string& err
                 place.tagFt[0] = front;
             } else {
                 const double inset = std::min(kTagInsetFt, v.lengthFt / 4.0);
-                place.hasTag[0] = place.hasTag[1] = true;
+                place.hasTag[0] = true;
+                place.hasTag[1] = v.sideTwoTag;
                 place.tagFt[0] = front + (v.flipped ? v.lengthFt - inset : inset);
                 place.tagFt[1] = front + (v.flipped ? inset : v.lengthFt - inset);
             }
@@ -329,6 +330,35 @@ int EdgeSpeedEighths(unsigned abTenths, int64_t dtRaw) {
 
 namespace {
 
+// The second recording of a split train starts its clock from 0 at the
+// split and carries the first recording's clock at the split in its opening
+// record, so that the combiner can put both on one time base. That needs
+// whole-millisecond raw units (the tag and wheel files count milliseconds)
+// and a first wheel edge before the clock reaches the opening record's time.
+bool CheckSplit(const Simulation& sim, std::string& error) {
+    const SiteFacts& site = sim.desc.site;
+    const std::string where = "line " + std::to_string(site.splitLine) + ": split: ";
+    if (site.splitAtS >= sim.durationS) {
+        error = where + "the recording lasts only " + Fmt("%.1f", sim.durationS) + " s";
+        return false;
+    }
+    if (site.scaleNumerator != 1 || site.scaleExponent != 0) {
+        error = where + "a split recording needs the time scale 1 0 (raw units of 1 ms)";
+        return false;
+    }
+    const uint32_t b = sim.Raw(site.splitAtS);
+    for (const IoEvent& e : sim.io)
+        if (e.raw >= b && e.flags != 0) {
+            if (e.raw - b >= b) {
+                error = where + "the second recording's first wheel comes " + Fmt("%.1f", (e.raw - b) / 1000.0) +
+                        " s after the split, later than the first recording's clock at the split; split later";
+                return false;
+            }
+            break;
+        }
+    return true;
+}
+
 struct Edge {
     double t;
     int axle;
@@ -392,6 +422,26 @@ bool Simulate(const TrainDescription& d, Simulation& sim, std::string& error) {
             error = "hbd_alarm: the train has only " + std::to_string(axles) + " axles";
             return false;
         }
+    for (const auto* notes : {&site.hbdExtra, &site.hbdMiss})
+        for (const AxleNote& n : *notes) {
+            const char* what = notes == &site.hbdExtra ? "hbd_extra" : "hbd_miss";
+            if (!site.hbd) {
+                error = "line " + std::to_string(n.line) + ": " + what + " needs a hot-bearing detector (hbd yes)";
+                return false;
+            }
+            if (n.axle > axles) {
+                error = "line " + std::to_string(n.line) + ": " + what + ": the train has only " +
+                        std::to_string(axles) + " axles";
+                return false;
+            }
+        }
+    for (const HbdAlarm& a : site.alarms)
+        for (const AxleNote& n : site.hbdMiss)
+            if (n.axle == a.axle) {
+                error = "line " + std::to_string(n.line) + ": hbd_miss drops axle " + std::to_string(a.axle) +
+                        ", which carries an hbd_alarm";
+                return false;
+            }
     if (m.endTime * 1000.0 + 1000.0 >= 4294967295.0 * RawUnitMs(site.scaleNumerator, site.scaleExponent)) {
         error = "the recording is too long for 32-bit timestamps at this time scale";
         return false;
@@ -563,21 +613,42 @@ bool Simulate(const TrainDescription& d, Simulation& sim, std::string& error) {
             if (t >= 0.0) seen.push_back({t, j});
         }
         std::sort(seen.begin(), seen.end());
+        auto named = [](const std::vector<AxleNote>& notes, int j) {
+            return int(std::count_if(notes.begin(), notes.end(), [j](const AxleNote& n) { return n.axle - 1 == j; }));
+        };
+        // The readings the detector makes: every axle it does not miss, and
+        // after an axle named by hbd_extra a spurious reading halfway to the
+        // next axle's (half a second on after the last one; several share
+        // the interval evenly).
+        struct Pending {
+            double t;
+            int axle;
+            bool spurious;
+        };
+        std::vector<Pending> made;
+        for (size_t k = 0; k < seen.size(); ++k) {
+            const auto [t, j] = seen[k];
+            if (named(site.hbdMiss, j) == 0) made.push_back({t, j, false});
+            const int extra = named(site.hbdExtra, j);
+            const double next = k + 1 < seen.size() ? seen[k + 1].first : t + 1.0;
+            for (int e = 1; e <= extra; ++e) made.push_back({t + (next - t) * e / (extra + 1.0), j, true});
+        }
         double prev = -1.0;
-        for (const auto& [t, j] : seen) {
+        for (const Pending& p : made) {
             HbdReading h;
-            h.axle = j;
-            h.t = t;
-            h.msSincePrevious = prev < 0.0 ? 0 : uint32_t(std::lround((t - prev) * 1000.0));
-            h.mph = std::fabs(m.VelocityAt(t)) / kFeetPerSecondPerMph;
+            h.axle = p.axle;
+            h.spurious = p.spurious;
+            h.t = p.t;
+            h.msSincePrevious = prev < 0.0 ? 0 : uint32_t(std::lround((p.t - prev) * 1000.0));
+            h.mph = std::fabs(m.VelocityAt(p.t)) / kFeetPerSecondPerMph;
             for (int k = 0; k < 2; ++k) h.value[k] = uint16_t(rng.Integer(8, 40));
             for (const HbdAlarm& a : site.alarms)
-                if (a.axle - 1 == j) {
+                if (!p.spurious && a.axle - 1 == p.axle) {
                     h.code[a.side - 1] = a.code;
                     h.value[a.side - 1] = uint16_t(a.value);
                 }
             sim.hbd.push_back(h);
-            prev = t;
+            prev = p.t;
         }
     }
 
@@ -611,6 +682,25 @@ bool Simulate(const TrainDescription& d, Simulation& sim, std::string& error) {
 
     sim.durationS = m.endTime;
     sim.lastRaw = sim.Raw(m.endTime);
+
+    for (size_t i = 0; i < sim.passages.size(); ++i) {
+        if (sim.movements.empty() || sim.movements.back().forward != sim.passages[i].forward)
+            sim.movements.push_back({i, 0, sim.passages[i].forward});
+        ++sim.movements.back().count;
+    }
+    if (site.fragments) {
+        const std::string where = "line " + std::to_string(site.fragmentsLine) + ": fragments: ";
+        if (sim.movements.size() < 2) {
+            error = where + "the train never changes direction over the detectors, so it makes no series";
+            return false;
+        }
+        if (sim.movements.size() > kMaxFragments) {
+            error = where + "the train makes " + std::to_string(sim.movements.size()) +
+                    " movements; a series holds at most 99 fragments";
+            return false;
+        }
+    }
+    if (site.splitAtS >= 0.0 && !CheckSplit(sim, error)) return false;
 
     auto tooMany = [&](size_t n, const char* what) {
         if (n <= kMaxRecords) return false;

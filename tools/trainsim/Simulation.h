@@ -127,7 +127,8 @@ struct TagRead {
 };
 
 struct HbdReading {
-    int axle = 0;
+    int axle = 0;            // 0-based; a spurious reading: the axle it follows
+    bool spurious = false;   // made by no axle (hbd_extra)
     double t = 0.0;
     uint32_t msSincePrevious = 0;
     double mph = 0.0;
@@ -146,6 +147,17 @@ struct ScaleReading {
     uint16_t sequence = 0;   // 1-based, in weighing order
 };
 
+// A run of wheel passages in one direction: one movement of the train over
+// the detectors, between direction changes.
+struct Movement {
+    size_t first = 0;        // index into passages
+    size_t count = 0;
+    bool forward = true;
+};
+
+// At most this many fragment files make one series (two-digit numbers).
+constexpr size_t kMaxFragments = 99;
+
 struct Simulation {
     TrainDescription desc;
     TrainGeometry geometry;
@@ -153,6 +165,7 @@ struct Simulation {
     std::vector<IoEvent> io;
     std::vector<WheelEvent> wheel;
     std::vector<Passage> passages;   // in order of completion
+    std::vector<Movement> movements; // the passages split at every direction change
     std::vector<NetAxle> net;
     std::vector<TagRead> tags;       // in time order, both readers
     std::vector<HbdReading> hbd;

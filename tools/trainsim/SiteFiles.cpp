@@ -1,6 +1,7 @@
 #include "SiteFiles.h"
 
 #include "AllocFile.h"
+#include "AxleFile.h"
 #include "ConsistFile.h"
 #include "DetectorLayout.h"
 #include "HeaderLayout.h"
@@ -16,6 +17,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cctype>
 #include <cstring>
 
 namespace trainsim {
@@ -86,10 +88,15 @@ uint8_t EighthsByte(double mph) { return uint8_t(int(std::clamp(mph, 0.0, 127.87
 
 class Writer {
 public:
-    Writer(const Simulation& sim, const std::string& base, std::vector<WrittenFile>& written, std::string& error)
-        : m_sim(sim), m_site(sim.desc.site), m_base(base), m_written(written), m_error(error) {}
+    // consist: also write the .035 and .041, which describe the whole train
+    // (a split recording holds only part of it).
+    Writer(const Simulation& sim, const std::string& base, std::vector<WrittenFile>& written, std::string& error,
+           bool consist = true)
+        : m_sim(sim), m_site(sim.desc.site), m_base(base), m_written(written), m_error(error), m_consist(consist) {}
 
-    bool Run() {
+    // Encodes the vehicles' tag texts; fails before anything is written.
+    bool Prepare() {
+        m_text.clear();
         for (const VehicleSpec& v : m_sim.desc.vehicles) {
             if (!v.tagged) {
                 m_text.emplace_back();
@@ -103,20 +110,124 @@ public:
         m_netIndex.assign(m_sim.geometry.axleFt.size(), -1);
         for (size_t i = 0; i < m_sim.net.size(); ++i) m_netIndex[size_t(m_sim.net[i].axle)] = int(i);
         m_dirBit = m_site.travelAtoB != (m_site.invertDirection == 1);
+        m_prepared = true;
+        return true;
+    }
 
+    // Writes the recording's files (Prepare first, unless it was called).
+    bool Run() {
+        if (!m_prepared && !Prepare()) return false;
         if (!WriteIo() || !WriteWheel()) return false;
         if (m_site.readers >= 1 && !WriteTags(1, ".060")) return false;
         if (m_site.readers >= 2 && !WriteTags(2, ".064")) return false;
-        if (!WriteConsist() || !WriteSummary()) return false;
-        if (m_site.allocation && !WriteAllocation()) return false;
+        if (m_consist && !WriteConsist()) return false;
+        if (!WriteSummary()) return false;
+        if (m_consist && m_site.allocation && !WriteAllocation()) return false;
         if (m_site.hbd && !WriteDetector()) return false;
         if (m_site.scale && !WriteScale()) return false;
         return true;
     }
 
+    // The axle movement file of the whole recording: every passage, with
+    // the movement flags the IO-to-axle conversion gives back-outs and
+    // returns.
+    bool WriteMovement() {
+        std::vector<AxleRecord> recs;
+        int forward = 0, backed = 0;
+        bool markNext = false;
+        for (const Passage& p : m_sim.passages) {
+            if (!p.forward) {
+                ++backed;
+                recs.push_back({&p, !m_dirBit, forward, uint8_t(layout::axle::kMoveBackward | layout::axle::kMoveRepass)});
+            } else if (backed == 0) {
+                ++forward;
+                recs.push_back({&p, m_dirBit, forward, markNext ? layout::axle::kMoveFirstNew : uint8_t(0)});
+                markNext = false;
+            } else {
+                --backed;
+                markNext = backed == 0;
+                recs.push_back({&p, m_dirBit, forward, layout::axle::kMoveRepass});
+            }
+        }
+        return WriteAxles(recs, m_base, ".011", 0);
+    }
+
+    // One fragment of the series: the passages of one movement as a train
+    // of their own, recorded under name (.010, .011, .035, .034).
+    bool WriteFragment(const Movement& mv, const std::string& name) {
+        const bool bit = mv.forward ? m_dirBit : !m_dirBit;
+        std::vector<AxleRecord> recs;
+        for (size_t i = 0; i < mv.count; ++i) recs.push_back({&m_sim.passages[mv.first + i], bit, int(i) + 1, 0});
+        const long long startS = (long long)m_sim.passages[mv.first].tFirst;
+        if (!WriteAxles(recs, name, ".010", startS) || !WriteAxles(recs, name, ".011", startS)) return false;
+
+        // Its consist: the vehicles whose axles crossed, in the order they
+        // crossed, numbered from 0; a backing movement runs each of them the
+        // other way round.
+        CConsistFile f;
+        Stamp(f, m_sim, kFormatTagAndConsist, cs::kTypeGroup, cs::kTypeSubcode, 0);
+        const Passage& first = m_sim.passages[mv.first];
+        const Passage& last = m_sim.passages[mv.first + mv.count - 1];
+        StampAt(f, startS);
+        int previous = -1;
+        uint32_t number = 0;
+        for (size_t i = 0; i < mv.count; ++i) {
+            const int vi = m_sim.geometry.axleVehicle[size_t(m_sim.passages[mv.first + i].axle)];
+            if (vi == previous) continue;
+            previous = vi;
+            const bool flipped = m_sim.desc.vehicles[size_t(vi)].flipped != !mv.forward;
+            if (!AppendVehicle(f, size_t(vi), number++, int(i), flipped)) return false;
+        }
+        if (!Save(f, name, ".035")) return false;
+
+        const uint32_t from = first.rawFirst, to = m_sim.Raw(last.tEnd);
+        std::vector<const WheelEvent*> wheels;
+        for (const WheelEvent& w : m_sim.wheel)
+            if (w.raw >= from && w.raw <= to) wheels.push_back(&w);
+        return WriteSummaryFile(name, (long long)first.tFirst, (long long)last.tEnd, wheels);
+    }
+
 private:
-    bool Save(CTrainFile& f, const char* ext) {
-        const std::string name = m_base + ext;
+    struct AxleRecord {
+        const Passage* passage;
+        bool directionBit;
+        int number;
+        uint8_t flags;
+    };
+
+    // An axle file (.010 or .011) of the given passages, with the event
+    // summary of its header, dated startS after the recording's start.
+    bool WriteAxles(const std::vector<AxleRecord>& recs, const std::string& name, const char* ext, long long startS) {
+        namespace ax = layout::axle;
+        CAxleFile f;
+        Stamp(f, m_sim, kFormatRecorder, ax::kTypeGroup, ax::kTypeSubcode, ax::kRecordSize);
+        StampAt(f, startS);
+        if (!f.Grow(unsigned(recs.size()))) return false;
+        unsigned ab = 0, ba = 0;
+        for (size_t i = 0; i < recs.size(); ++i) {
+            const AxleRecord& r = recs[i];
+            const Passage& p = *r.passage;
+            const int k = int(i);
+            const int v = EdgeSpeedEighths(unsigned(m_site.HeaderAb()), int64_t(p.rawSecond) - int64_t(p.rawFirst));
+            // The wheel met detector A first when it ran forward from A or
+            // backward towards it.
+            ++(p.forward == m_site.travelAtoB ? ab : ba);
+            f.SetFieldAt(k, ax::kSpeedWhole, uint32_t(((v >> 3) & 0x7F) << 1 | (r.directionBit ? 1 : 0)));
+            f.SetFieldAt(k, ax::kSpeedEighths, uint32_t(v & 7) | r.flags);
+            f.SetFieldAt(k, ax::kTime, p.rawFirst);
+            f.SetFieldAt(k, ax::kAxleNumber, uint32_t(r.number));
+        }
+        f.SetHeaderField(ax::kRisingA, unsigned(recs.size()));
+        f.SetHeaderField(ax::kRisingB, unsigned(recs.size()));
+        f.SetHeaderField(ax::kPassagesAB, ab);
+        f.SetHeaderField(ax::kPassagesBA, ba);
+        return Save(f, name, ext);
+    }
+
+    bool Save(CTrainFile& f, const char* ext) { return Save(f, m_base, ext); }
+
+    bool Save(CTrainFile& f, const std::string& base, const char* ext) {
+        const std::string name = base + ext;
         if (!f.SaveAs(name.c_str())) {
             m_error = "cannot write " + name;
             return false;
@@ -189,74 +300,96 @@ private:
         return Save(f, ext);
     }
 
+    // The header's date and time: the recording's start plus secs.
+    void StampAt(CTrainFile& f, long long secs) const {
+        const Civil c = AddSeconds(m_sim.desc.start, secs);
+        SetHeaderDateTime(f.Header(), c.year, c.month, c.day, c.hour, c.minute, c.second);
+    }
+
+    // Appends the consist entry of vehicle vi: its axles, length and tags,
+    // under the given vehicle number and first axle.
+    bool AppendVehicle(CConsistFile& f, size_t vi, uint32_t number, int firstAxle, bool flipped) {
+        const VehicleSpec& v = m_sim.desc.vehicles[vi];
+        // Its reads: the first read of each side, side 1 first.
+        const TagRead* read[2] = {nullptr, nullptr};
+        for (const TagRead& r : m_sim.tags)
+            if (r.vehicle == int(vi) && !read[r.side - 1]) read[r.side - 1] = &r;
+        std::vector<const TagRead*> blocks;
+        for (const TagRead* r : read)
+            if (r) blocks.push_back(r);
+        std::vector<uint8_t> entry(cs::kFixedSize + blocks.size() * cs::kTagBlockSize, 0);
+        layout::Set(entry, 0, cs::kLength, uint32_t(entry.size()));
+        layout::Set(entry, 0, cs::kVehicleNumber, number);
+        layout::Set(entry, 0, cs::kOrientation, flipped ? 1 : 0);
+        layout::Set(entry, 0, cs::kAxleCount, uint32_t(v.axles) & 0xFF);
+        layout::Set(entry, 0, cs::kAxleCountHigh, uint32_t(v.axles) >> 8);
+        layout::Set(entry, 0, cs::kVehicleLength, uint32_t(LengthDecimetres(v.lengthFt)));
+        layout::Set(entry, 0, cs::kWord12, blocks.empty() ? 0 : blocks.front()->raw);
+        layout::Set(entry, 0, cs::kFirstAxle, uint32_t(firstAxle));
+        layout::Set(entry, 0, cs::kReadStatus, blocks.empty() ? cs::kStatusNoTag : 0);
+        layout::Set(entry, 0, cs::kTagCount, uint32_t(blocks.size()));
+        layout::Set(entry, 0, cs::kEgc, uint32_t(v.egc));
+        for (size_t k = 0; k < blocks.size(); ++k) {
+            const size_t at = k == 0 ? cs::kTagBlock1 : cs::kTagBlock2;
+            layout::Set(entry, at, cs::kTagFlags, v.tagFlags);
+            layout::Set(entry, at, cs::kTagLead, uint8_t(kTagLead));
+            const std::string& text = m_text[vi];
+            std::memcpy(entry.data() + at + cs::kTagTextOffset, text.data(), std::min(text.size(), cs::kTagTextLength));
+        }
+        if (!f.AppendEntry(entry.data(), unsigned(entry.size()))) {
+            m_error = "too many consist entries";
+            return false;
+        }
+        return true;
+    }
+
+    // The whole train's consist: vehicle numbers from 0, head first, as the
+    // allocation's sequence numbers count them.
     bool WriteConsist() {
         CConsistFile f;
         Stamp(f, m_sim, kFormatTagAndConsist, cs::kTypeGroup, cs::kTypeSubcode, 0);
-        const auto& vehicles = m_sim.desc.vehicles;
         const auto& places = m_sim.geometry.vehicles;
-        std::vector<uint8_t> entry;
-        for (size_t vi = 0; vi < vehicles.size(); ++vi) {
-            const VehicleSpec& v = vehicles[vi];
+        for (size_t vi = 0; vi < m_sim.desc.vehicles.size(); ++vi) {
             const VehiclePlace& vp = places[vi];
-            // Its reads: the first read of each side, side 1 first.
-            const TagRead* read[2] = {nullptr, nullptr};
-            for (const TagRead& r : m_sim.tags)
-                if (r.vehicle == int(vi) && !read[r.side - 1]) read[r.side - 1] = &r;
-            std::vector<const TagRead*> blocks;
-            for (const TagRead* r : read)
-                if (r) blocks.push_back(r);
-            entry.assign(cs::kFixedSize + blocks.size() * cs::kTagBlockSize, 0);
             int firstAxle = vp.firstAxle;
             for (int a = vp.firstAxle; a < vp.firstAxle + vp.axles; ++a)
                 if (m_netIndex[size_t(a)] >= 0) {
                     firstAxle = m_netIndex[size_t(a)];
                     break;
                 }
-            layout::Set(entry, 0, cs::kLength, uint32_t(entry.size()));
-            layout::Set(entry, 0, cs::kVehicleNumber, uint32_t(vi + 1));
-            layout::Set(entry, 0, cs::kOrientation, v.flipped ? 1 : 0);
-            layout::Set(entry, 0, cs::kAxleCount, uint32_t(v.axles) & 0xFF);
-            layout::Set(entry, 0, cs::kAxleCountHigh, uint32_t(v.axles) >> 8);
-            layout::Set(entry, 0, cs::kVehicleLength, uint32_t(LengthDecimetres(v.lengthFt)));
-            layout::Set(entry, 0, cs::kWord12, blocks.empty() ? 0 : blocks.front()->raw);
-            layout::Set(entry, 0, cs::kFirstAxle, uint32_t(firstAxle));
-            layout::Set(entry, 0, cs::kReadStatus, blocks.empty() ? cs::kStatusNoTag : 0);
-            layout::Set(entry, 0, cs::kTagCount, uint32_t(blocks.size()));
-            layout::Set(entry, 0, cs::kEgc, uint32_t(v.egc));
-            for (size_t k = 0; k < blocks.size(); ++k) {
-                const size_t at = k == 0 ? cs::kTagBlock1 : cs::kTagBlock2;
-                layout::Set(entry, at, cs::kTagFlags, v.tagFlags);
-                layout::Set(entry, at, cs::kTagLead, uint8_t(kTagLead));
-                const std::string& text = m_text[vi];
-                std::memcpy(entry.data() + at + cs::kTagTextOffset, text.data(),
-                            std::min(text.size(), cs::kTagTextLength));
-            }
-            if (!f.AppendEntry(entry.data(), unsigned(entry.size()))) {
-                m_error = "too many consist entries";
-                return false;
-            }
+            if (!AppendVehicle(f, vi, uint32_t(vi), firstAxle, m_sim.desc.vehicles[vi].flipped)) return false;
         }
         return Save(f, ".035");
     }
 
     bool WriteSummary() {
+        std::vector<const WheelEvent*> wheels;
+        for (const WheelEvent& w : m_sim.wheel) wheels.push_back(&w);
+        return WriteSummaryFile(m_base, 0, (long long)(m_sim.durationS), wheels);
+    }
+
+    // A summary whose first and last times lie firstS and lastS after the
+    // recording's start, with the counts of the given wheel events.
+    bool WriteSummaryFile(const std::string& name, long long firstS, long long lastS,
+                          const std::vector<const WheelEvent*>& wheels) {
         namespace sm = layout::summary;
         CTrainSummaryFile f;
         Stamp(f, m_sim, kFormatTagAndConsist, kSummaryGroup, kSummarySubcode, sm::kRecordSize);
+        StampAt(f, firstS);
         f.EnsureRecord();
         f.SetTrainId(m_sim.desc.trainId);
-        const SummaryTime first = SummaryTimeOf(AddSeconds(m_sim.desc.start, 0));
-        const SummaryTime last = SummaryTimeOf(AddSeconds(m_sim.desc.start, (long long)(m_sim.durationS)));
+        const SummaryTime first = SummaryTimeOf(AddSeconds(m_sim.desc.start, firstS));
+        const SummaryTime last = SummaryTimeOf(AddSeconds(m_sim.desc.start, lastS));
         f.Set(sm::kFirstDate, PackSummaryDate(first));
         f.Set(sm::kFirstTime, PackSummaryTime(first));
         f.Set(sm::kLastDate, PackSummaryDate(last));
         f.Set(sm::kLastTime, PackSummaryTime(last));
         unsigned count[2] = {0, 0};
-        for (const WheelEvent& w : m_sim.wheel) ++count[w.detector];
-        f.Set(sm::kLastWheelB, !m_sim.wheel.empty() && m_sim.wheel.back().detector == 1 ? 1 : 0);
+        for (const WheelEvent* w : wheels) ++count[w->detector];
+        f.Set(sm::kLastWheelB, !wheels.empty() && wheels.back()->detector == 1 ? 1 : 0);
         f.Set(sm::kCountA, count[0]);
         f.Set(sm::kCountB, count[1]);
-        return Save(f, ".034");
+        return Save(f, name, ".034");
     }
 
     bool WriteAllocation() {
@@ -348,6 +481,8 @@ private:
     std::vector<std::string> m_text;  // tag text per vehicle ("" when untagged)
     std::vector<int> m_netIndex;
     bool m_dirBit = true;
+    bool m_consist = true;
+    bool m_prepared = false;
 };
 
 }  // namespace
@@ -373,6 +508,7 @@ std::optional<DecodedTag> VehicleTag(const VehicleSpec& v, std::string& error) {
         t->Set(aei::kLoco36, uint32_t(dm));
         t->Set(aei::kLoco40, uint32_t(axles));
     } else if (l == AeiLayout::Railcar) {
+        t->Set(aei::kRailcar44, uint32_t(v.tagField44));
         if (v.extendedTag) {
             // The axle count is limited far below what the extended bits hold.
             if (!EncodeExtendedRailcar(*t, {uint32_t(dm), uint32_t(axles)})) {
@@ -383,6 +519,10 @@ std::optional<DecodedTag> VehicleTag(const VehicleSpec& v, std::string& error) {
             t->Set(aei::kRailcar36, uint32_t(dm));
             t->Set(aei::kRailcar40, uint32_t(axles));
         }
+    }
+    if (v.tagField44 != 0 && l != AeiLayout::Railcar) {
+        error = where + "tag44= needs a railcar tag layout";
+        return std::nullopt;
     }
     if (!EncodeTag(*t)) {
         error = where + "length or axle count does not fit the tag";
@@ -397,11 +537,121 @@ std::optional<std::string> VehicleTagText(const VehicleSpec& v, std::string& err
     return EncodeTag(*t);
 }
 
+std::optional<std::string> NextBaseName(const std::string& base) {
+    std::string next = base;
+    size_t i = next.size();
+    while (i > 0 && std::isdigit(static_cast<unsigned char>(next[i - 1]))) {
+        --i;
+        if (next[i] != '9') {
+            ++next[i];
+            return next;
+        }
+        next[i] = '0';
+    }
+    return std::nullopt;  // no trailing digits, or all of them 9
+}
+
+std::optional<std::string> FragmentName(const std::string& base, size_t number) {
+    const size_t n = base.size();
+    if (n < 2 || !std::isdigit(static_cast<unsigned char>(base[n - 2])) ||
+        !std::isdigit(static_cast<unsigned char>(base[n - 1])) || number < 1 || number > kMaxFragments)
+        return std::nullopt;
+    char digits[3];
+    std::snprintf(digits, sizeof digits, "%02u", unsigned(number));
+    return base.substr(0, n - 2) + digits;
+}
+
+namespace {
+
+// The two recordings of a split train. The first holds every event before
+// the split; the second opens with a record of the input word at the split,
+// stamped with the first recording's clock there, and counts every later
+// event from the split on (raw times less that clock). Its headers carry
+// the date and time of the split.
+Simulation SplitPart(const Simulation& sim, bool second) {
+    Simulation part;
+    part.desc = sim.desc;
+    part.geometry = sim.geometry;
+    const double split = sim.desc.site.splitAtS;
+    const uint32_t b = sim.Raw(split);
+    auto mine = [&](uint32_t raw) { return (raw >= b) == second; };
+    const uint32_t shift = second ? b : 0;
+    if (second) {
+        uint16_t word = sim.desc.site.presenceMask;
+        for (const IoEvent& e : sim.io)
+            if (e.raw < b) word = e.inputs;
+        part.io.push_back({b, word, 0});
+    }
+    for (const IoEvent& e : sim.io)
+        if (mine(e.raw)) part.io.push_back({e.raw - shift, e.inputs, e.flags});
+    for (const WheelEvent& w : sim.wheel)
+        if (mine(w.raw)) part.wheel.push_back({w.raw - shift, w.detector});
+    for (const TagRead& r : sim.tags)
+        if (mine(r.raw)) {
+            part.tags.push_back(r);
+            part.tags.back().raw -= shift;
+        }
+    for (const HbdReading& h : sim.hbd)
+        if ((h.t >= split) == second) part.hbd.push_back(h);
+    if (!part.hbd.empty()) part.hbd.front().msSincePrevious = 0;
+    uint16_t sequence = 0;
+    for (const ScaleReading& sc : sim.scale)
+        if (mine(sc.raw)) {
+            part.scale.push_back(sc);
+            part.scale.back().raw -= shift;
+            part.scale.back().sequence = ++sequence;
+        }
+    const long long whole = (long long)split;
+    if (second) {
+        const Civil c = AddSeconds(sim.desc.start, whole);
+        part.desc.start = {c.year, c.month, c.day, c.hour, c.minute, c.second};
+        part.durationS = sim.durationS - double(whole);
+    } else {
+        part.durationS = split;
+    }
+    return part;
+}
+
+}  // namespace
+
 bool WriteSiteFiles(const Simulation& sim, const std::string& base, std::vector<WrittenFile>& written,
                     std::string& error) {
     written.clear();
+    const SiteFacts& site = sim.desc.site;
+    if (site.splitAtS >= 0.0) {
+        const std::optional<std::string> next = NextBaseName(base);
+        if (!next) {
+            error = "split: the base name " + base + " must end in a number the second recording can count on from";
+            return false;
+        }
+        const Simulation one = SplitPart(sim, false), two = SplitPart(sim, true);
+        Writer first(one, base, written, error, false), second(two, *next, written, error, false);
+        return first.Prepare() && second.Prepare() && first.Run() && second.Run();
+    }
     Writer w(sim, base, written, error);
-    return w.Run();
+    if (!w.Prepare()) return false;
+    std::vector<std::string> names;
+    if (site.fragments) {
+        for (size_t k = 1; k <= sim.movements.size(); ++k) {
+            const std::optional<std::string> name = FragmentName(base, k);
+            if (!name) {
+                error = "fragments: the base name " + base + " must end in two digits, which the fragments replace";
+                return false;
+            }
+            if (*name == base) {
+                error = "fragments: fragment " + std::to_string(k) + " would take the base name " + base +
+                        "; give one ending in 00";
+                return false;
+            }
+            names.push_back(*name);
+        }
+    }
+    if (!w.Run()) return false;
+    if (!site.fragments) return true;
+    if (!w.WriteMovement()) return false;
+    for (size_t k = 0; k < sim.movements.size(); ++k)
+        if (!w.WriteFragment(sim.movements[k], names[k])) return false;
+    return true;
 }
 
 }  // namespace trainsim

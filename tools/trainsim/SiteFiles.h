@@ -28,14 +28,29 @@ std::optional<std::string> VehicleTagText(const VehicleSpec& v, std::string& err
 // length fields.
 int LengthDecimetres(double feet);
 
+// The base name of the next recording: its trailing number plus one, in as
+// many digits ("00008901" gives "00008902"). None when the name does not
+// end in a digit or every trailing digit is 9.
+std::optional<std::string> NextBaseName(const std::string& base);
+
+// Fragment number (1-99) of a series: the base name with its last two
+// digits replaced by the number ("00008900", 2 gives "00008902"). None when
+// the name does not end in two digits or the number is out of range.
+std::optional<std::string> FragmentName(const std::string& base, size_t number);
+
 struct WrittenFile {
     std::string name;
     int records = 0;
 };
 
 // Writes every file of the site under base (the extension is appended to
-// base as given). Returns false with a message when a tag cannot be encoded
-// or a file cannot be written.
+// base as given). A split train is written as two recordings, the second
+// under NextBaseName(base); neither carries a .035 or .041. With fragments,
+// the whole recording also gets its .011 and every movement its fragment
+// files (.010, .011, .035, .034) under FragmentName(base, 1, 2, ...).
+// Returns false with a message when a tag cannot be encoded, a base name
+// does not fit, or a file cannot be written; a name that does not fit is
+// found before any file is written.
 bool WriteSiteFiles(const Simulation& sim, const std::string& base, std::vector<WrittenFile>& written,
                     std::string& error);
 

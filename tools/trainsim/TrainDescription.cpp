@@ -250,6 +250,26 @@ private:
             (key == "hbd" ? s.hbd : key == "scale" ? s.scale : s.allocation) = b;
             return true;
         }
+        if (key == "hbd_extra" || key == "hbd_miss") {
+            long long axle = 0;
+            if (!Int(w, axle, 1, 100000)) return false;
+            (key == "hbd_extra" ? s.hbdExtra : s.hbdMiss).push_back({int(axle), m_line});
+            return true;
+        }
+        if (key == "fragments") {
+            if (!Bool(w, b)) return false;
+            s.fragments = b;
+            s.fragmentsLine = m_line;
+            return true;
+        }
+        if (key == "split") {
+            if (w.size() < 3 || Lower(w[1]) != "at" || w.size() > 4 || (w.size() == 4 && !IsUnitWord(w[3], {"s"})) ||
+                !Number(w[2], d, {"s"}) || d <= 0.0 || d > 100000.0)
+                return Fail("'split': 'at <seconds>' above 0 expected");
+            s.splitAtS = d;
+            s.splitLine = m_line;
+            return true;
+        }
         if (key == "hbd_alarm") {
             long long axle = 0, side = 0, value = 0;
             if (w.size() < 3 || w.size() > 5 || !Integer(w[1], axle, 1, 100000) || !Integer(w[2], side, 1, 2))
@@ -308,7 +328,7 @@ private:
             return Fail("vehicle: car number 0-" + std::to_string(kMaxCarNumber) + " expected");
         v.number = uint32_t(number);
         long long count = 1;
-        bool lengthGiven = false, axlesGiven = false, platformsGiven = false;
+        bool lengthGiven = false, axlesGiven = false, platformsGiven = false, tag44Given = false;
         for (size_t k = 3; k < w.size(); ++k) {
             const size_t eq = w[k].find('=');
             const std::string name = Lower(w[k].substr(0, eq));
@@ -376,6 +396,14 @@ private:
                 else if (t == "extended") v.extendedTag = true;
                 else if (t == "plain") v.extendedTag = false;
                 else return Fail("vehicle: tag=none, tag=plain or tag=extended expected");
+            } else if (name == "tags") {
+                if (kind == VehicleKind::EndOfTrain) return Fail("vehicle: an end-of-train device carries one tag");
+                if (!Integer(value, i, 1, 2)) return Fail("vehicle: tags=1 or tags=2 expected");
+                v.sideTwoTag = i == 2;
+            } else if (name == "tag44") {
+                if (!Integer(value, i, 0, 7)) return Fail("vehicle: tag44 0-7 expected");
+                v.tagField44 = int(i);
+                tag44Given = true;
             } else if (name == "tag_flags") {
                 uint16_t flags = 0;
                 for (char c : value) {
@@ -389,6 +417,8 @@ private:
             }
         }
         if (v.extendedTag && v.egc != 19) return Fail("vehicle: tag=extended needs a railcar tag (EGC 19)");
+        if (tag44Given && (v.kind == VehicleKind::Locomotive || v.kind == VehicleKind::EndOfTrain || !v.tagged))
+            return Fail("vehicle: tag44= belongs to a tagged railcar");
         if (kind == VehicleKind::Articulated) {
             if (!axlesGiven) v.axles = 2 * (v.platforms + 1);
             if (!platformsGiven && axlesGiven) v.platforms = std::max(1, v.axles / 2 - 1);
@@ -538,6 +568,10 @@ private:
         }
         if (m_out.vehicles.empty()) {
             m_error = "the description has no vehicles";
+            return false;
+        }
+        if (s.fragments && s.splitAtS >= 0.0) {
+            m_error = "line " + std::to_string(s.splitLine) + ": split and fragments cannot be combined";
             return false;
         }
         return true;

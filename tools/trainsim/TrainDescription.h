@@ -39,6 +39,8 @@ struct VehicleSpec {
     std::vector<double> axleOffsetsFt;  // explicit axle positions from the front face
     bool tagged = true;           // carries AEI tags
     bool extendedTag = false;     // railcar tag with the value-7 extended length and axle fields
+    bool sideTwoTag = true;       // carries its second tag (side 2, near its rear); false: one tag only
+    int tagField44 = 0;           // railcar tag: the 3-bit field decoded at offset 44
     uint16_t tagFlags = 0;        // exception flags recorded with its tag reads in the consist
     int line = 0;                 // description line it came from
 };
@@ -53,6 +55,12 @@ struct HbdAlarm {
     int side = 1;   // 1 or 2
     char code = 'A';
     int value = 200;
+};
+
+// An axle named by a statement, with the statement's line for messages.
+struct AxleNote {
+    int axle = 0;  // 1-based axle of the train
+    int line = 0;
 };
 
 struct SiteFacts {
@@ -78,9 +86,15 @@ struct SiteFacts {
     bool hbd = true;
     double hbdOffsetFt = 60.0;
     std::vector<HbdAlarm> alarms;
+    std::vector<AxleNote> hbdExtra;  // axles after which the detector makes a spurious reading
+    std::vector<AxleNote> hbdMiss;   // axles the detector does not record
     bool scale = true;
     double scaleOffsetFt = 120.0;
     bool allocation = true;          // write the .041 axle allocation of the vehicles
+    bool fragments = false;          // also write the series of fragment files, one per movement
+    int fragmentsLine = 0;           // description line of the fragments statement
+    double splitAtS = -1.0;          // end the recording this many seconds in; -1: one recording
+    int splitLine = 0;               // description line of the split statement
 
     int HeaderAb() const { return headerAbTenths < 0 ? abTenths : headerAbTenths; }
     double ZoneInches() const { return zoneInches < 0 ? 0.7 * abTenths / 10.0 : zoneInches; }
