@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace layout::reserved {
 
@@ -23,7 +24,7 @@ using Mask = UsedBits;
 constexpr Range kCommonHeader{header::kTypeAreaBegin, header::kTypeAreaEnd};
 
 // HBD correlation file (.071): header bytes after byte 34, from its layout table.
-constexpr const auto& k071Header = correlation::kReservedHeader;
+constexpr std::span<const Range> k071Header{correlation::kReservedHeader};
 
 // Type 0x017: bytes 6 and 7 of each record.
 constexpr Range k017Record[] = {{6, 8}};
