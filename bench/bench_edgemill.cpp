@@ -11,16 +11,13 @@
 #include "LargeTrain.h"
 #include "Platform.h"
 #include "SiteFiles.h"
+#include "SpawnProgram.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <spawn.h>
 #include <stdexcept>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace {
 
@@ -57,16 +54,7 @@ Scratch& Files() {
     return s;
 }
 
-int Spawn(std::vector<std::string> argv) {
-    std::vector<char*> args;
-    for (auto& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    pid_t pid = 0;
-    if (::posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return -1;
-    int st = 0;
-    ::waitpid(pid, &st, 0);
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-}
+int Spawn(std::vector<std::string> argv) { return bench::SpawnProgram(std::move(argv)); }
 
 void BM_Edgemill(benchmark::State& state) {
     Scratch& s = Files();

@@ -9,17 +9,13 @@
 #include "ConsistLayout.h"
 #include "DetectorFile.h"
 #include "Platform.h"
+#include "SpawnProgram.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <spawn.h>
 #include <stdexcept>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace {
 
@@ -136,22 +132,7 @@ Scratch& Files() {
 }
 
 // Runs a program in the scratch directory with its output thrown away.
-int Spawn(std::vector<std::string> argv) {
-    std::vector<char*> args;
-    for (auto& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addchdir_np(&actions, Files().dir.c_str());
-    pid_t pid = 0;
-    const int rc = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
-    int st = 0;
-    ::waitpid(pid, &st, 0);
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-}
+int Spawn(std::vector<std::string> argv) { return bench::SpawnProgram(std::move(argv), Files().dir.c_str(), true); }
 
 void BM_HeatalignEqualCounts(benchmark::State& state) {
     Scratch& s = Files();

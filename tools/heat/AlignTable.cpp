@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -18,6 +19,23 @@ void Column(std::string& out, long long v) {
     out.append(digits, len);
 }
 
+// One line of the table: the position, then distance 010, 018 and their
+// difference, then the same for the times; a value one file lacks is "---".
+using Cell = std::optional<long long>;
+void Row(std::string& out, long long position, const Cell (&cells)[6]) {
+    Column(out, position);
+    for (int k = 0; k < 6; ++k) {
+        out += k == 3 ? "  ||  " : "   ";
+        if (cells[k])
+            Column(out, *cells[k]);
+        else
+            out += "---";
+    }
+    out += '\n';
+}
+
+long long AbsDiff(long long a, long long b) { return a > b ? a - b : b - a; }
+
 // Running figures over one column pair (distances or times).
 struct Differences {
     long long sum = 0;       // of the absolute differences
@@ -26,7 +44,7 @@ struct Differences {
     double biggestRatio = 0; // biggest difference relative to the mean of the two
 
     void Add(long long a, long long b) {
-        const long long diff = a > b ? a - b : b - a;
+        const long long diff = AbsDiff(a, b);
         if (diff == 0) return;
         sum += diff;
         ++differing;
@@ -38,10 +56,15 @@ struct Differences {
     double Quotient() const { return differing ? static_cast<double>(sum) / static_cast<double>(differing) : 0.0; }
 };
 
-void Appendf(std::string& out, const char* format, long long a, long long b, double q) {
-    char line[160];
-    std::snprintf(line, sizeof line, format, a, b, q);
-    out += line;
+// The three summary lines of one column pair.
+void Summary(std::string& out, const char* label, const Differences& d, const char* after) {
+    char lines[320];
+    std::snprintf(lines, sizeof lines,
+                  "%s %lld/%lld  =  %f\n"
+                  "                   BIGGEST DIFFERENCE   %lld\n"
+                  "                   BIGGEST DIFFERENCE %f\n%s",
+                  label, d.sum, d.differing, d.Quotient(), d.biggest, d.biggestRatio, after);
+    out += lines;
 }
 
 }  // namespace
@@ -63,49 +86,15 @@ std::string ComparisonTable(const AlignFiles& f) {
         dis.Add(ad, dd);
         time.Add(at, dtime);
         if (dis.biggestRatio > total && time.biggestRatio > total) total = std::min(dis.biggestRatio, time.biggestRatio);
-        Column(out, i + 1);
-        out += "   ";
-        Column(out, ad);
-        out += "   ";
-        Column(out, dd);
-        out += "   ";
-        Column(out, ad > dd ? ad - dd : dd - ad);
-        out += "  ||  ";
-        Column(out, at);
-        out += "   ";
-        Column(out, dtime);
-        out += "   ";
-        Column(out, at > dtime ? at - dtime : dtime - at);
-        out += '\n';
+        Row(out, i + 1, {ad, dd, AbsDiff(ad, dd), at, dtime, AbsDiff(at, dtime)});
     }
-    for (int i = common; i < axleCount; ++i) {
-        Column(out, i + 1);
-        out += "   ";
-        Column(out, f.AxleDistance(i));
-        out += "   ---   ---  ||  ";
-        Column(out, f.AxleTime(i));
-        out += "   ---   ---\n";
-    }
-    for (int i = common; i < readingCount; ++i) {
-        Column(out, i + 1);
-        out += "   ---   ";
-        Column(out, f.detector.GetDetectorDistance(i));
-        out += "   ---  ||  ---   ";
-        Column(out, f.detector.GetDetectorTime(i));
-        out += "   ---\n";
-    }
+    for (int i = common; i < axleCount; ++i) Row(out, i + 1, {f.AxleDistance(i), {}, {}, f.AxleTime(i), {}, {}});
+    for (int i = common; i < readingCount; ++i)
+        Row(out, i + 1, {{}, f.detector.GetDetectorDistance(i), {}, {}, f.detector.GetDetectorTime(i), {}});
     out += "      ===============      ===============\n";
-    Appendf(out, "DISTANCE %lld/%lld  =  %f\n", dis.sum, dis.differing, dis.Quotient());
-    char line[160];
-    std::snprintf(line, sizeof line, "                   BIGGEST DIFFERENCE   %lld\n", dis.biggest);
-    out += line;
-    std::snprintf(line, sizeof line, "                   BIGGEST DIFFERENCE %f\n", dis.biggestRatio);
-    out += line;
-    Appendf(out, "TIME     %lld/%lld  =  %f\n", time.sum, time.differing, time.Quotient());
-    std::snprintf(line, sizeof line, "                   BIGGEST DIFFERENCE   %lld\n", time.biggest);
-    out += line;
-    std::snprintf(line, sizeof line, "                   BIGGEST DIFFERENCE %f\n\n", time.biggestRatio);
-    out += line;
+    Summary(out, "DISTANCE", dis, "");
+    Summary(out, "TIME    ", time, "\n");
+    char line[80];
     std::snprintf(line, sizeof line, "TOTAL              BIGGEST DIFFERENCE %f\n", total);
     out += line;
     out += "\n\n";
