@@ -165,6 +165,15 @@ void BM_CpAlignFiles(benchmark::State& state) {
             state.SkipWithError("cp failed");
 }
 
+// The same copies made durable as heatalign makes its writes when it
+// aligns (the backup and both files, each flushed to disk).
+void BM_CpSyncAlignFiles(benchmark::State& state) {
+    for (auto _ : state)
+        if (Spawn({"cp", "EQUAL.018", "COPY.O18"}) != 0 || Spawn({"cp", "EQUAL.010", "COPY.010"}) != 0 ||
+            Spawn({"cp", "EQUAL.018", "COPY.018"}) != 0 || Spawn({"sync", "COPY.O18", "COPY.010", "COPY.018"}) != 0)
+            state.SkipWithError("cp failed");
+}
+
 void BM_Heatlink(benchmark::State& state) {
     for (auto _ : state)
         if (Spawn({HEATLINK_PROGRAM, "LINK.018", "LINK.035"}) != 0) state.SkipWithError("heatlink failed");
@@ -183,6 +192,7 @@ BENCHMARK(BM_HeatalignEqualCounts)->Unit(benchmark::kMillisecond)->UseRealTime()
 BENCHMARK(BM_HeatalignTableOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_HeatalignOneDummy)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CpAlignFiles)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CpSyncAlignFiles)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Heatlink)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CpLinkFiles)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -81,8 +81,10 @@ std::string ComparisonTable(const AlignFiles& f) {
     Differences dis, time;
     double total = 0;
     for (int i = 0; i < common; ++i) {
-        const long long ad = f.AxleDistance(i), dd = f.detector.GetDetectorDistance(i);
-        const long long at = f.AxleTime(i), dtime = f.detector.GetDetectorTime(i);
+        const uint32_t axleMs = f.AxleTime(i), readingMs = f.detector.GetDetectorTime(i);
+        const long long at = axleMs, dtime = readingMs;
+        const long long ad = HbdDistanceFeet(axleMs, f.AxleSpeed(i));
+        const long long dd = HbdDistanceFeet(readingMs, f.detector.GetInterpolatedSpeed(i));
         dis.Add(ad, dd);
         time.Add(at, dtime);
         if (dis.biggestRatio > total && time.biggestRatio > total) total = std::min(dis.biggestRatio, time.biggestRatio);
