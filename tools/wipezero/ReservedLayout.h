@@ -1,15 +1,17 @@
 // Reserved areas of the train file types without a record layout of their
-// own (0x017, 0x020, 0x021, 0x031, 0x043, 0x071): the header and record bytes
+// own (0x017, 0x020, 0x021, 0x031, 0x043): the header and record bytes
 // that carry no meaning and that Wipezero sets to zero. The reserved areas of
 // the other types are part of their layout tables in trainfile/layout
 // (kReservedHeader, kReservedRecord and the used-bits tables).
 #pragma once
 
+#include "CorrelationLayout.h"
 #include "FieldLayout.h"
 #include "HeaderLayout.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace layout::reserved {
 
@@ -21,8 +23,8 @@ using Mask = UsedBits;
 // The type-specific header area every train file has (bytes 34 to 59).
 constexpr Range kCommonHeader{header::kTypeAreaBegin, header::kTypeAreaEnd};
 
-// HBD correlation file (.071): header bytes after byte 34.
-constexpr Range k071Header[] = {{35, header::kTypeAreaEnd}};
+// HBD correlation file (.071): header bytes after byte 34, from its layout table.
+constexpr std::span<const Range> k071Header{correlation::kReservedHeader};
 
 // Type 0x017: bytes 6 and 7 of each record.
 constexpr Range k017Record[] = {{6, 8}};
