@@ -122,7 +122,6 @@ uint8_t CAllocFile::GetSequence() const { return static_cast<uint8_t>(FieldAt(Ge
 uint8_t CAllocFile::GetPart() const { return static_cast<uint8_t>(FieldAt(GetIndex(), al::kPart)); }
 uint8_t CAllocFile::GetSpeedByte() const { return static_cast<uint8_t>(FieldAt(GetIndex(), al::kSpeed)); }
 
-void CAllocFile::SetSequence(uint8_t seq) { SetFieldAtChecked(GetIndex(), al::kSequence, seq); }
 void CAllocFile::SetPart(uint8_t part) { SetFieldAtChecked(GetIndex(), al::kPart, part); }
 void CAllocFile::SetSpeedByte(uint8_t speed) { SetFieldAtChecked(GetIndex(), al::kSpeed, speed); }
 void CAllocFile::SetKey(int key) {

@@ -75,7 +75,6 @@ public:
     uint8_t GetSequence() const;
     uint8_t GetPart() const;
     uint8_t GetSpeedByte() const;  // direction bit and whole mph << 1
-    void SetSequence(uint8_t seq);
     void SetPart(uint8_t part);
     void SetSpeedByte(uint8_t speed);
     // Writes a vehicle key: the sequence byte and, in 24-byte records, the

@@ -94,7 +94,6 @@ struct Allocation {
         cars.clear();
     }
 };
-std::vector<uint8_t> AllocationBytes(const Allocation& a);
 
 // Cars of the master allocation, indexed once: each car's records and, when
 // they lie whole inside the train's axles in ascending order, fit to be

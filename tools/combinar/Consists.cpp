@@ -18,24 +18,6 @@ bool IsBodyLike(int cl) { return cl == kBody || cl == kClass5; }
 
 }  // namespace
 
-std::vector<uint8_t> AllocationBytes(const Allocation& a) {
-    std::vector<uint8_t> bytes(a.records.size() * al::kRecordSize, 0);
-    for (size_t i = 0; i < a.records.size(); ++i) {
-        const CarRecord& r = a.records[i];
-        const size_t base = i * al::kRecordSize;
-        layout::Set(bytes, base, al::kFirstAxle, r.first);
-        layout::Set(bytes, base, al::kLastAxle, r.last);
-        layout::Set(bytes, base, al::kStartTime, r.start);
-        layout::Set(bytes, base, al::kEndTime, r.end);
-        layout::Set(bytes, base, al::kEgc, r.egc);
-        layout::Set(bytes, base, al::kSequence, r.car & 0xFFu);
-        layout::Set(bytes, base, al::kKeyHigh, r.car >> 8);
-        layout::Set(bytes, base, al::kPart, r.part);
-        layout::Set(bytes, base, al::kSpeed, r.speed);
-    }
-    return bytes;
-}
-
 void BuildCars(std::vector<FactEntry>& t, size_t s, size_t e, bool standalone, Allocation& out, CarSink* sink) {
     uint16_t car = static_cast<uint16_t>(out.cars.size());
     int state = 0;
