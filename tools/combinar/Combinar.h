@@ -125,6 +125,11 @@ struct Anchor {
 std::vector<Anchor> ChooseAnchors(const std::string& base);
 
 class CAxleFile;
+class CAllocFile;
+
+// Replaces the records of an allocation file by those of a; 0 when they do
+// not fit its 16-bit record count.
+int FillAllocationFile(const Allocation& a, CAllocFile& file);
 
 class FactTable {
 public:

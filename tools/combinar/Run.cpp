@@ -40,25 +40,10 @@ struct Candidate {
 };
 
 // Saves an allocation as an axle allocation file under name (".041" added
-// when the name has no dot): blank records appended in one step, then
-// filled field by field.
+// when the name has no dot).
 int SaveAllocation(const Allocation& a, const std::string& name) {
     CAllocFile file;
-    file.Empty();
-    const std::vector<uint8_t> blank(a.records.size() * layout::alloc::kRecordSize, 0);
-    if (!file.AppendAllocations(blank)) return 0;
-    for (size_t i = 0; i < a.records.size(); ++i) {
-        const CarRecord& r = a.records[i];
-        file.Seek(static_cast<int>(i));
-        file.SetFirstAxle(r.first);
-        file.SetLastAxle(r.last);
-        file.SetRawStartTime(r.start);
-        file.SetRawEndTime(r.end);
-        file.SetEgc(r.egc);
-        file.SetKey(r.car);
-        file.SetPart(r.part);
-        file.SetSpeedByte(r.speed);
-    }
+    if (!FillAllocationFile(a, file)) return 0;
     return file.SaveAs(name.c_str());
 }
 
@@ -79,6 +64,26 @@ public:
 };
 
 }  // namespace
+
+int FillAllocationFile(const Allocation& a, CAllocFile& file) {
+    // Blank records appended in one step, then filled field by field.
+    file.Empty();
+    const std::vector<uint8_t> blank(a.records.size() * layout::alloc::kRecordSize, 0);
+    if (!file.AppendAllocations(blank)) return 0;
+    for (size_t i = 0; i < a.records.size(); ++i) {
+        const CarRecord& r = a.records[i];
+        file.Seek(static_cast<int>(i));
+        file.SetFirstAxle(r.first);
+        file.SetLastAxle(r.last);
+        file.SetRawStartTime(r.start);
+        file.SetRawEndTime(r.end);
+        file.SetEgc(r.egc);
+        file.SetKey(r.car);
+        file.SetPart(r.part);
+        file.SetSpeedByte(r.speed);
+    }
+    return 1;
+}
 
 std::array<uint8_t, 40> RunFigures::Bytes() const {
     const int32_t values[10] = {total, unique, output, uncertain, anchorAxles,
