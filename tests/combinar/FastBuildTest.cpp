@@ -65,6 +65,7 @@ TEST(CombinarFastBuild, SameAllocationsAsTheDirectBuild) {
                       std::vector<uint8_t>(direct.Data().begin(), direct.Data().end()))
                 << "trial " << trial << " combination " << j;
             for (size_t i = 0; i < derived.size(); ++i) ASSERT_EQ(derived[i].dcl, table.Entries()[i].dcl);
+            ASSERT_EQ(table.Checksum(m), PatternChecksum(table.Entries()));
         }
     }
     EXPECT_GT(withAnchors, 20);

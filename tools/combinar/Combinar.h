@@ -124,6 +124,14 @@ struct Anchor {
 // The consist's anchor cars (empty when the consist does not load).
 std::vector<Anchor> ChooseAnchors(const std::string& base);
 
+// The train as the allocation builder walks it: an anchor car (its records
+// as the master holds them, after the type pass) or a run of axles between
+// anchor cars for the car builder.
+struct Segment {
+    size_t begin = 0, end = 0;             // axles [begin, end)
+    std::vector<CarRecord> anchorRecords;  // empty for a run
+};
+
 class CAxleFile;
 class CAllocFile;
 
@@ -148,11 +156,26 @@ public:
     const std::vector<FactEntry>& Entries() const { return m_e; }
     size_t Size() const { return m_e.size(); }
     int AnchorAxles() const { return m_anchorAxles; }
+    // The segments of the marked table (worked out once per marking).
+    const std::vector<Segment>& Segments(const Master& master);
+    // The pattern checksum of the current derived classes; anchored axles,
+    // whose classes never change, are taken a whole stretch at a time.
+    uint32_t Checksum(const Master& master);
 
 private:
     std::vector<FactEntry> m_axles;  // the axle facts, as read
     std::vector<FactEntry> m_e;
     int m_anchorAxles = 0;
+    // A stretch of anchored axles: the checksum register of its classes
+    // from 0, and the operator that carries a register over its length.
+    struct FixedStretch {
+        size_t begin = 0, end = 0;
+        uint32_t crc = 0;
+        std::array<uint32_t, 32> shift{};
+    };
+    std::vector<Segment> m_segments;
+    std::vector<FixedStretch> m_fixed;
+    bool m_segmentsValid = false;
 };
 
 // Builds the allocation of the table's current classes: anchor cars copied
@@ -169,11 +192,20 @@ struct CarSink {
     virtual void CarCompleted(const Allocation& a, const CarSpan& car) = 0;
 };
 void BuildCars(std::vector<FactEntry>& t, size_t s, size_t e, bool standalone, Allocation& out, CarSink* sink);
-void TypePass(const std::vector<FactEntry>& t, Allocation& a);
+// Equipment group codes of the cars from firstCar on: odd cars, and
+// single-record cars of 4 or 6 axles by their truck spacing.
+void TypePass(const std::vector<FactEntry>& t, Allocation& a, size_t firstCar = 0);
 
 // CRC-32 (reflected 0xEDB88320, register 0, no final inversion) over the low
 // byte of every axle's derived class.
 uint32_t PatternChecksum(const std::vector<FactEntry>& t);
+// The register after one more byte, and the operator (a 32x32 bit matrix,
+// one column per register bit) that carries a register over len zero bytes:
+// the register over a stretch is that operator applied to the register
+// before it, xor the stretch's own register from 0.
+uint32_t ChecksumStep(uint32_t crc, uint8_t byte);
+std::array<uint32_t, 32> ChecksumZeroOperator(size_t len);
+uint32_t ApplyOperator(const std::array<uint32_t, 32>& op, uint32_t crc);
 int ScoreAllocation(const std::vector<FactEntry>& t, const Allocation& a);
 std::string PatternText(const std::vector<FactEntry>& t, const Allocation& a);
 

@@ -123,8 +123,9 @@ void BuildCars(std::vector<FactEntry>& t, size_t s, size_t e, bool standalone, A
     }
 }
 
-void TypePass(const std::vector<FactEntry>& t, Allocation& a) {
-    for (const CarSpan& car : a.cars) {
+void TypePass(const std::vector<FactEntry>& t, Allocation& a, size_t firstCar) {
+    for (size_t c = firstCar; c < a.cars.size(); ++c) {
+        const CarSpan& car = a.cars[c];
         CarRecord& r0 = a.records[car.begin];
         const CarRecord& rl = a.records[car.begin + car.count - 1];
         const int n = int(rl.last) - int(r0.first) + 1;
@@ -146,34 +147,27 @@ void TypePass(const std::vector<FactEntry>& t, Allocation& a) {
 void BuildAllocation(FactTable& table, const Master& master, Allocation& out) {
     out.Clear();
     std::vector<FactEntry>& t = table.Entries();
-    const size_t n = t.size();
-    size_t a = 0;
-    while (a < n) {
-        if (t[a].anchor) {
-            const int idx = t[a].ancMaster;
-            const MasterCar& mc = master.cars[static_cast<size_t>(idx)];
-            const uint16_t car = static_cast<uint16_t>(out.cars.size());
+    for (const Segment& seg : table.Segments(master)) {
+        const size_t firstCar = out.cars.size();
+        if (!seg.anchorRecords.empty()) {
+            // An anchor car as the master holds it, under the next car number.
             const uint32_t begin = static_cast<uint32_t>(out.records.size());
-            for (CarRecord r : mc.records) {
-                r.car = car;
+            for (CarRecord r : seg.anchorRecords) {
+                r.car = static_cast<uint16_t>(firstCar);
                 out.records.push_back(r);
             }
-            out.cars.push_back({begin, static_cast<uint32_t>(mc.records.size())});
-            size_t b = a + 1;
-            while (b < n && t[b].anchor && t[b].ancMaster == idx) ++b;
-            a = b;
+            out.cars.push_back({begin, static_cast<uint32_t>(seg.anchorRecords.size())});
         } else {
-            size_t b = a;
-            while (b < n && !t[b].anchor) ++b;
-            BuildCars(t, a, b, false, out, nullptr);
-            a = b;
+            BuildCars(t, seg.begin, seg.end, false, out, nullptr);
+            TypePass(t, out, firstCar);
         }
     }
-    TypePass(t, out);
-    if (n > 0) t[n - 1].dcl = kPlatformBody;
+    if (!t.empty()) t.back().dcl = kPlatformBody;
 }
 
-uint32_t PatternChecksum(const std::vector<FactEntry>& t) {
+namespace {
+
+const std::array<uint32_t, 256>& CrcTable() {
     static const auto table = [] {
         std::array<uint32_t, 256> tab{};
         for (uint32_t i = 0; i < 256; ++i) {
@@ -183,8 +177,43 @@ uint32_t PatternChecksum(const std::vector<FactEntry>& t) {
         }
         return tab;
     }();
+    return table;
+}
+
+// a after b: column i is a applied to column i of b.
+std::array<uint32_t, 32> Compose(const std::array<uint32_t, 32>& a, const std::array<uint32_t, 32>& b) {
+    std::array<uint32_t, 32> c{};
+    for (size_t i = 0; i < 32; ++i) c[i] = ApplyOperator(a, b[i]);
+    return c;
+}
+
+}  // namespace
+
+uint32_t ChecksumStep(uint32_t crc, uint8_t byte) { return CrcTable()[(crc ^ byte) & 0xFF] ^ (crc >> 8); }
+
+uint32_t ApplyOperator(const std::array<uint32_t, 32>& op, uint32_t crc) {
+    uint32_t out = 0;
+    for (size_t i = 0; crc != 0; ++i, crc >>= 1)
+        if (crc & 1) out ^= op[i];
+    return out;
+}
+
+std::array<uint32_t, 32> ChecksumZeroOperator(size_t len) {
+    std::array<uint32_t, 32> power{}, result{};
+    for (size_t i = 0; i < 32; ++i) {
+        power[i] = ChecksumStep(uint32_t{1} << i, 0);
+        result[i] = uint32_t{1} << i;
+    }
+    for (; len != 0; len >>= 1) {
+        if (len & 1) result = Compose(power, result);
+        if (len > 1) power = Compose(power, power);
+    }
+    return result;
+}
+
+uint32_t PatternChecksum(const std::vector<FactEntry>& t) {
     uint32_t crc = 0;
-    for (const FactEntry& f : t) crc = table[(crc ^ static_cast<uint8_t>(f.dcl)) & 0xFF] ^ (crc >> 8);
+    for (const FactEntry& f : t) crc = ChecksumStep(crc, static_cast<uint8_t>(f.dcl));
     return crc;
 }
 

@@ -200,11 +200,13 @@ int FactTable::Build(int threshold, int truckGapLimit) {
     }
     if (n > 0) m_e[n - 1].cl = kPlatformBody;
     m_anchorAxles = 0;
+    m_segmentsValid = false;
     return static_cast<int>(n);
 }
 
 int FactTable::MarkAnchors(const std::vector<Anchor>& anchors, const Master& master) {
     m_anchorAxles = 0;
+    m_segmentsValid = false;
     if (!master.loaded) return 0;
     const size_t n = m_e.size();
     int marked = 0;
@@ -240,6 +242,62 @@ int FactTable::MarkAnchors(const std::vector<Anchor>& anchors, const Master& mas
         ++marked;
     }
     return marked;
+}
+
+const std::vector<Segment>& FactTable::Segments(const Master& master) {
+    if (m_segmentsValid) return m_segments;
+    m_segments.clear();
+    const size_t n = m_e.size();
+    for (size_t a = 0; a < n;) {
+        Segment seg;
+        seg.begin = a;
+        if (m_e[a].anchor) {
+            const int idx = m_e[a].ancMaster;
+            Allocation car;
+            car.records = master.cars[static_cast<size_t>(idx)].records;
+            car.cars.push_back({0, static_cast<uint32_t>(car.records.size())});
+            TypePass(m_e, car);
+            seg.anchorRecords = std::move(car.records);
+            for (++a; a < n && m_e[a].anchor && m_e[a].ancMaster == idx; ++a) {
+            }
+        } else {
+            while (a < n && !m_e[a].anchor) ++a;
+        }
+        seg.end = a;
+        m_segments.push_back(std::move(seg));
+    }
+    // Stretches of anchored axles; the train's last axle is left out, as
+    // every build gives it its own class.
+    m_fixed.clear();
+    for (size_t a = 0; a + 1 < n;) {
+        if (!m_e[a].anchor) {
+            ++a;
+            continue;
+        }
+        FixedStretch f;
+        f.begin = a;
+        while (a + 1 < n && m_e[a].anchor) f.crc = ChecksumStep(f.crc, static_cast<uint8_t>(m_e[a++].dcl));
+        f.end = a;
+        f.shift = ChecksumZeroOperator(f.end - f.begin);
+        m_fixed.push_back(f);
+    }
+    m_segmentsValid = true;
+    return m_segments;
+}
+
+uint32_t FactTable::Checksum(const Master& master) {
+    Segments(master);
+    uint32_t crc = 0;
+    size_t k = 0;
+    for (size_t a = 0; a < m_e.size();) {
+        if (k < m_fixed.size() && m_fixed[k].begin == a) {
+            crc = ApplyOperator(m_fixed[k].shift, crc) ^ m_fixed[k].crc;
+            a = m_fixed[k++].end;
+        } else {
+            crc = ChecksumStep(crc, static_cast<uint8_t>(m_e[a++].dcl));
+        }
+    }
+    return crc;
 }
 
 std::vector<uint32_t> FactTable::Uncertain() const {

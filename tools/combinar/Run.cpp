@@ -223,7 +223,7 @@ void NormalRun(const std::string& base, const CombinarOptions& opt) {
         SetCombination(table, uncertain, j);
         BuildAllocation(table, master, alloc);
         Candidate& c = candidates[j];
-        c.checksum = PatternChecksum(table.Entries());
+        c.checksum = table.Checksum(master);
         if (!seen.insert(c.checksum).second) {
             c.duplicate = true;
             continue;
