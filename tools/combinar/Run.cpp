@@ -47,6 +47,18 @@ int SaveAllocation(const Allocation& a, const std::string& name) {
     return file.SaveAs(name.c_str());
 }
 
+// Reads the axle facts of the train; false, with the message, when its
+// axle file does not load.
+bool LoadAxleFacts(const std::string& base, FactTable& table) {
+    CAxleFile axles;
+    if (!axles.Load(base.c_str())) {
+        std::printf("Can't open axle file for \"%s\".\r\n", base.c_str());
+        return false;
+    }
+    table.LoadAxles(axles);
+    return true;
+}
+
 // Prints each car of the standalone run as it is completed.
 class CarPrinter : public CarSink {
 public:
@@ -148,13 +160,8 @@ void NormalRun(const std::string& base, const CombinarOptions& opt) {
     fig.balance = dir.balance;
     fig.balanceZero = dir.balanceZero;
 
-    CAxleFile axles;
-    if (!axles.Load(base.c_str())) {
-        std::printf("Can't open axle file for \"%s\".\r\n", base.c_str());
-        return;
-    }
     FactTable table;
-    table.LoadAxles(axles);
+    if (!LoadAxleFacts(base, table)) return;
     const std::vector<Anchor> anchors = ChooseAnchors(base);
     const Master master = LoadMaster(base);
 
@@ -277,13 +284,8 @@ void StandaloneRun(const std::string& base) {
                     base.c_str());
         return;
     }
-    CAxleFile axles;
-    if (!axles.Load(base.c_str())) {
-        std::printf("Can't open axle file for \"%s\".\r\n", base.c_str());
-        return;
-    }
     FactTable table;
-    table.LoadAxles(axles);
+    if (!LoadAxleFacts(base, table)) return;
     std::vector<FactEntry> t = table.AxleFacts();
     for (size_t i = 0; i < t.size(); ++i) {
         const int32_t d = i + 1 < t.size() ? WholeFeet(t[i].distF) : 0;
