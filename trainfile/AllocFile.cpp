@@ -70,6 +70,42 @@ int CAllocFile::AppendAllocation(const uint8_t* record) {
     return 1;
 }
 
+void CAllocFile::Empty() {
+    m_Data.clear();
+    m_bLoaded = true;
+    m_nCurrent = 0;
+    m_Vehicle = VehicleCache{};
+    SetRecordCount(0);
+    SetHeaderField(hdr::kRecordLength, al::kRecordSize);
+    SetHeaderField(hdr::kFileLength, 64);
+    SetHeaderField(hdr::kScaleNumerator, 1);
+    SetHeaderField(hdr::kScaleExponent, 0);
+    m_fTimeScale = 1.0f;
+}
+
+int CAllocFile::AppendAllocations(std::span<const uint8_t> records) {
+    const unsigned len = GetRecordLength();
+    if (len == 0) return 0;
+    const size_t n = records.size() / al::kRecordSize;
+    const size_t count = static_cast<size_t>(GetCount());
+    if (count + n > 0xFFFF) return 0;  // the header holds a 16-bit count
+    if (n == 0) return 1;
+    m_Data.resize(count * len);  // drop any partial record beyond the count
+    m_Data.reserve((count + n) * len);
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t* rec = records.data() + i * al::kRecordSize;
+        const size_t copy = std::min<size_t>(len, al::kRecordSize);
+        m_Data.insert(m_Data.end(), rec, rec + copy);
+        m_Data.resize(m_Data.size() + (len - copy), 0);
+    }
+    m_bLoaded = true;
+    SetRecordCount(static_cast<unsigned>(count + n));
+    SetHeaderField(hdr::kFileLength, static_cast<uint32_t>(m_Data.size() + 64));
+    m_nCurrent = static_cast<int>(count + n - 1);
+    m_Vehicle = VehicleCache{};
+    return 1;
+}
+
 int CAllocFile::GetFirstAxle() const { return static_cast<int>(FieldAt(GetIndex(), al::kFirstAxle)); }
 int CAllocFile::GetLastAxle() const { return static_cast<int>(FieldAt(GetIndex(), al::kLastAxle)); }
 void CAllocFile::SetFirstAxle(uint16_t axle) { SetFieldAtChecked(GetIndex(), al::kFirstAxle, axle); }
@@ -85,6 +121,13 @@ void CAllocFile::SetEgc(uint8_t egc) { SetFieldAtChecked(GetIndex(), al::kEgc, e
 uint8_t CAllocFile::GetSequence() const { return static_cast<uint8_t>(FieldAt(GetIndex(), al::kSequence)); }
 uint8_t CAllocFile::GetPart() const { return static_cast<uint8_t>(FieldAt(GetIndex(), al::kPart)); }
 uint8_t CAllocFile::GetSpeedByte() const { return static_cast<uint8_t>(FieldAt(GetIndex(), al::kSpeed)); }
+
+void CAllocFile::SetPart(uint8_t part) { SetFieldAtChecked(GetIndex(), al::kPart, part); }
+void CAllocFile::SetSpeedByte(uint8_t speed) { SetFieldAtChecked(GetIndex(), al::kSpeed, speed); }
+void CAllocFile::SetKey(int key) {
+    SetFieldAtChecked(GetIndex(), al::kSequence, static_cast<uint32_t>(key) & 0xFF);
+    SetFieldAtChecked(GetIndex(), al::kKeyHigh, (static_cast<uint32_t>(key) >> 8) & 0xFF);
+}
 
 int CAllocFile::NextVehicle() {
     const int start = GetIndex();

@@ -50,6 +50,13 @@ public:
     // Appends one record (the first record-length bytes of a 24-byte
     // record) and makes it current. 0 when the file cannot grow.
     int AppendAllocation(const uint8_t* record);
+    // Empties the allocation: no records, 24-byte records whose times are
+    // plain milliseconds (time scale 1), ready to be filled and saved.
+    void Empty();
+    // Appends whole 24-byte records in one step (their first record-length
+    // bytes each); the last one becomes current. 0, and nothing appended,
+    // when the count would exceed the header's 16-bit record count.
+    int AppendAllocations(std::span<const uint8_t> records);
 
     // Fields of the current record. Fields beyond the file's record length
     // read as 0 and are not written.
@@ -68,6 +75,11 @@ public:
     uint8_t GetSequence() const;
     uint8_t GetPart() const;
     uint8_t GetSpeedByte() const;  // direction bit and whole mph << 1
+    void SetPart(uint8_t part);
+    void SetSpeedByte(uint8_t speed);
+    // Writes a vehicle key: the sequence byte and, in 24-byte records, the
+    // key high byte.
+    void SetKey(int key);
     // Vehicle key: key high byte (24-byte records only) x 256 + sequence.
     int GetKey() const { return KeyAt(GetIndex()); }
 

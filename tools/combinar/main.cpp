@@ -1,0 +1,3 @@
+#include "Combinar.h"
+
+int main(int argc, char** argv) { return CombinarMain(argc, argv); }
