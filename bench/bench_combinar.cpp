@@ -5,6 +5,7 @@
 // combination), one build done the direct way (master re-read, cars found
 // by walking, records appended one by one), and the whole program,
 // including its 32 candidate saves.
+#include "BenchSupport.h"
 #include "Combinar.h"
 #include "CombinarTrain.h"
 #include "LiteralBuild.h"
@@ -123,7 +124,6 @@ void BM_OneBuildDirect(benchmark::State& state) {
 BENCHMARK(BM_OneBuildDirect)->Unit(benchmark::kMillisecond);
 
 void BM_WholeProgram(benchmark::State& state) {
-    const std::string command = std::string("\"") + COMBINAR_PROGRAM + "\" " + Train().base + " > /dev/null";
     // The program's own processor time, next to the wall time that a busy
     // machine stretches.
     const auto childSeconds = [] {
@@ -133,7 +133,7 @@ void BM_WholeProgram(benchmark::State& state) {
     };
     const double before = childSeconds();
     for (auto _ : state) {
-        if (std::system(command.c_str()) != 0) state.SkipWithError("Combinar failed");
+        if (bench::Spawn({COMBINAR_PROGRAM, Train().base}, true) != 0) state.SkipWithError("Combinar failed");
     }
     state.counters["program_cpu_ms"] = (childSeconds() - before) * 1000.0 / static_cast<double>(state.iterations());
     state.counters["candidates"] = static_cast<double>(Train().dir.List().size() - 5);

@@ -87,23 +87,21 @@ int CAllocFile::AppendAllocations(std::span<const uint8_t> records) {
     const unsigned len = GetRecordLength();
     if (len == 0) return 0;
     const size_t n = records.size() / al::kRecordSize;
-    const size_t count = static_cast<size_t>(GetCount());
-    if (count + n > 0xFFFF) return 0;  // the header holds a 16-bit count
     if (n == 0) return 1;
-    m_Data.resize(count * len);  // drop any partial record beyond the count
-    m_Data.reserve((count + n) * len);
-    for (size_t i = 0; i < n; ++i) {
-        const uint8_t* rec = records.data() + i * al::kRecordSize;
+    int appended = 0;
+    if (len == al::kRecordSize) {
+        appended = AppendRecords(records.first(n * al::kRecordSize));
+    } else {
+        // Records of another length keep their first len bytes, or are
+        // padded with zeros up to it.
+        std::vector<uint8_t> sized(n * len, 0);
         const size_t copy = std::min<size_t>(len, al::kRecordSize);
-        m_Data.insert(m_Data.end(), rec, rec + copy);
-        m_Data.resize(m_Data.size() + (len - copy), 0);
+        for (size_t i = 0; i < n; ++i)
+            std::copy_n(records.data() + i * al::kRecordSize, copy, sized.data() + i * len);
+        appended = AppendRecords(sized);
     }
-    m_bLoaded = true;
-    SetRecordCount(static_cast<unsigned>(count + n));
-    SetHeaderField(hdr::kFileLength, static_cast<uint32_t>(m_Data.size() + 64));
-    m_nCurrent = static_cast<int>(count + n - 1);
-    m_Vehicle = VehicleCache{};
-    return 1;
+    if (appended) m_Vehicle = VehicleCache{};
+    return appended;
 }
 
 int CAllocFile::GetFirstAxle() const { return static_cast<int>(FieldAt(GetIndex(), al::kFirstAxle)); }
