@@ -63,6 +63,18 @@ unsigned RunOperation(const TrimwellSettings& s, unsigned row, unsigned op, FILE
     case 5:
         std::fputs(Outcome(NormalizeTruckSpacing(s.baseName)), out);
         break;
+    case 6:
+        std::fputs(Outcome(FixOrphanedWheelEvents(s.baseName, out)), out);
+        break;
+    case 7:
+        std::fputs(Outcome(ShowMovement(s.baseName, out)), out);
+        break;
+    case 8:
+        std::fputs(Outcome(FixupIoEvents(s.baseName, out)), out);
+        break;
+    case 12:
+        EvaluateConsistSeries(s.baseName, out);
+        break;
     case 18:
         HalveSpeeds(s.baseName);
         break;

@@ -61,5 +61,31 @@ bool NormalizeTruckSpacing(const std::string& base);
 // file's doubling result (0).
 int HalveSpeeds(const std::string& base);
 
+// Orphaned wheel events and the IO event fix-up (EventFixups.cpp); each
+// prints its messages into the row and returns whether it did its work (or
+// had none to do): false when an input is missing or unusable, a check
+// fails or a save fails.
+// OP6: inserts the missing partner of every wheel event that lies 3 to 8 ft
+// from its nearest axle, saves the .012 and logs the count in the .FIX file;
+// prints "%u orphan(s) found.".
+bool FixOrphanedWheelEvents(const std::string& base, FILE* out = stdout);
+// OP8: copies the wheel event times onto the detectors' rising edges in the
+// .007 and marks it pre-processed (once).
+bool FixupIoEvents(const std::string& base, FILE* out = stdout);
+
+// Movement display and fragment evaluation (Movement.cpp).
+// OP7: the cuts of "C" events, their net forward axles and the check
+// against the .010.
+bool ShowMovement(const std::string& base, FILE* out = stdout);
+// OP12: lists the fragments BASE01..BASE29, matches their facing ends and
+// prints the Train Movement Detail Report; 0 for a base name shorter than
+// two characters, else 1.
+int EvaluateConsistSeries(const std::string& base, FILE* out = stdout);
+class CCarListFile;
+// For every axle index, the car list record of the first vehicle whose
+// axle range holds it (-1 for none): what FindCarOfAxle finds, for all axles
+// at once.
+std::vector<int> CarOfAxleTable(const CCarListFile& cars);
+
 // Whole program: returns the exit status.
 int TrimwellMain(int argc, const char* const* argv);
