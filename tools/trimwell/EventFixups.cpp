@@ -22,9 +22,10 @@ constexpr float kNearestStartFeet = 1000.0f;
 constexpr float kOrphanMinFeet = 3.0f;
 constexpr float kOrphanMaxFeet = 8.0f;
 constexpr unsigned kTenthsPerFoot = 120;
-// The slowest pace a record can give is 5455 ms per foot (1/8 mph), so no
-// axle farther than 8 ft x 5455 ms from an event can be within 8 ft of it.
-constexpr uint32_t kSearchWindowMs = 8 * 5455 + 1;
+// No axle farther from an event than 8 ft at the slowest pace of the file
+// can be within 8 ft of it; the slowest pace a record can give is 5455 ms
+// per foot (1/8 mph).
+constexpr uint32_t kMaxSearchWindowMs = 8 * 5455 + 1;
 constexpr size_t kMaxRecords = 0xFFFF;  // the header holds a 16-bit count
 
 uint8_t OtherDetector(uint8_t d) { return d == wh::kDetectorA ? wh::kDetectorB : wh::kDetectorA; }
@@ -55,38 +56,54 @@ public:
             m_ms[static_cast<size_t>(i)] = t;
             m_pace[static_cast<size_t>(i)] = axles.MsPerFoot(i, i);
             m_sorted.push_back({static_cast<uint32_t>(t), i});
+            m_slowestPace = std::max(m_slowestPace, m_pace[static_cast<size_t>(i)]);
         }
+        m_window = std::min(8 * m_slowestPace + 1, kMaxSearchWindowMs);
         std::sort(m_sorted.begin(), m_sorted.end(),
                   [](const AxleAt& a, const AxleAt& b) { return a.ms != b.ms ? a.ms < b.ms : a.index < b.index; });
     }
 
     // The axle nearest in feet to an event at time t and its distance: the
     // smallest distance, the lowest record index among equal ones; none
-    // (-1) when no axle lies nearer than 1000 ft. Only axles within the
-    // search window are looked at; the result differs from a walk over all
-    // axles only when the nearest lies beyond 8 ft, where it decides nothing.
+    // (-1) when no axle lies nearer than 1000 ft. The axles are visited
+    // outwards in time from t, each way until no axle farther in time can
+    // come as near as the best one so far (at the slowest pace of the
+    // file), and never beyond 8 ft at that pace: where the nearest axle lies
+    // beyond 8 ft, which one it is decides nothing.
     int Nearest(int t, float& best) const {
         best = kNearestStartFeet;
         int nearest = -1;
+        const size_t n = m_sorted.size();
+        if (n == 0) return nearest;
         const uint32_t ue = static_cast<uint32_t>(t);
-        const uint32_t lo = ue - kSearchWindowMs;
-        const uint32_t hi = ue + kSearchWindowMs;
-        auto scan = [&](uint32_t from, uint32_t to) {
-            auto it = std::lower_bound(m_sorted.begin(), m_sorted.end(), from,
-                                       [](const AxleAt& a, uint32_t v) { return a.ms < v; });
-            for (; it != m_sorted.end() && it->ms <= to; ++it) {
-                const float dist = FeetApart(static_cast<int>(it->ms), t, m_pace[static_cast<size_t>(it->index)]);
-                if (dist < best || (dist == best && nearest >= 0 && it->index < nearest)) {
-                    best = dist;
-                    nearest = it->index;
-                }
+        // How far in time an axle may lie and still come as near as the
+        // best so far; the margin covers the rounding of the distances.
+        auto reach = [&]() -> uint32_t {
+            if (nearest < 0) return m_window;
+            const double r = static_cast<double>(best) * m_slowestPace * (1.0 + 1e-5) + 1.0;
+            return r < m_window ? static_cast<uint32_t>(r) : m_window;
+        };
+        auto visit = [&](const AxleAt& a) {
+            const float dist = FeetApart(static_cast<int>(a.ms), t, m_pace[static_cast<size_t>(a.index)]);
+            if (dist < best || (dist == best && nearest >= 0 && a.index < nearest)) {
+                best = dist;
+                nearest = a.index;
             }
         };
-        if (lo <= hi) {
-            scan(lo, hi);
-        } else {  // the window runs over the end of the counter
-            scan(lo, std::numeric_limits<uint32_t>::max());
-            scan(0, hi);
+        // Times are read from 32-bit counters: the walk goes round the end
+        // of the counter as the distances do.
+        const size_t first = static_cast<size_t>(
+            std::lower_bound(m_sorted.begin(), m_sorted.end(), ue, [](const AxleAt& a, uint32_t v) { return a.ms < v; }) -
+            m_sorted.begin());
+        for (size_t k = 0; k < n; ++k) {
+            const AxleAt& a = m_sorted[(first + k) % n];
+            if (a.ms - ue > reach()) break;
+            visit(a);
+        }
+        for (size_t k = 1; k <= n; ++k) {
+            const AxleAt& a = m_sorted[(first + n - k) % n];
+            if (ue - a.ms > reach()) break;
+            visit(a);
         }
         return nearest;
     }
@@ -98,6 +115,8 @@ private:
     std::vector<AxleAt> m_sorted;
     std::vector<unsigned> m_pace;
     std::vector<int> m_ms;
+    unsigned m_slowestPace = 0;  // the most ms per foot of any axle
+    uint32_t m_window = 0;       // ms each way from an event that can hold an axle within 8 ft
 };
 
 // One wheel event record with the fields the repair looks at.
@@ -116,6 +135,8 @@ public:
     EventWalk(const CWheelFile& wheel, unsigned recordLength)
         : m_wheel(wheel), m_in(wheel.Data()), m_len(recordLength), m_count(static_cast<size_t>(wheel.GetCount())) {
         m_out.reserve(m_in.size() + m_in.size() / 8);
+        m_firstOriginal.reserve(m_count);
+        m_firstOutput.reserve(m_count + m_count / 8);
         for (size_t i = m_count; i-- > 0;) m_firstOriginal[Ms(Original(i).raw)] = i;
     }
 
