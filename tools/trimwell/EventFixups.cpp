@@ -254,9 +254,12 @@ bool FixOrphanedWheelEvents(const std::string& base, FILE* out) {
         // An event whose partner already stands beside it, on the side a
         // partner is inserted, is no orphan: the wheel left both events
         // (the re-passage of an axle that backed out, or a repaired one).
+        // So is the second event of the nearest axle's own pair, however
+        // long the wheel took between the detectors while the train slowed.
         Event side{};
         const bool hasSide = onLead ? walk.Following(g, side) : walk.Previous(side);
-        if (hasSide && side.detector != e.detector && FeetApart(walk.Ms(side.raw), te, pace) < kOrphanMinFeet) {
+        if (hasSide && side.detector != e.detector &&
+            (FeetApart(walk.Ms(side.raw), te, pace) < kOrphanMinFeet || walk.Ms(side.raw) == search.TimeOf(nearest))) {
             walk.Append(e.bytes);
             continue;
         }
