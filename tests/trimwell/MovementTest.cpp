@@ -400,3 +400,27 @@ TEST(EvaluateConsistSeries, AxleTableFindsWhatTheCarSearchFinds) {
         }
     }
 }
+
+TEST(EvaluateConsistSeries, LyingFilesAndGapsInTheSeries) {
+    TempDir d;
+    // A movement file whose record length is 0, a summary cut short, a
+    // .010 whose record length is 0, and no fragment 02 before 03.
+    AxleFileBuilder().Add(AxleRecord(320, 1, 1000, 1)).Add(AxleRecord(320, 0, 1100, 1)).RecordLength(0).Write(
+        d.File("T00.011"));
+    WriteConsist(d.File("T01.035"), {{"TTX", 1}});
+    WriteSummary(d.File("T01.034"), true, 0x03142025, 0x45001430, 0x03142025, 0x12001431);
+    WriteFileBytes(d.File("T01.034"), [&] {
+        std::vector<uint8_t> b = ReadFileBytes(d.File("T01.034"));
+        b.resize(100);
+        return b;
+    }());
+    AxleFileBuilder().Add(AxleRecord(800, 1, 1000, 1)).RecordLength(0).Write(d.File("T01.010"));
+    WriteConsist(d.File("T03.035"), {{"TTX", 3}});
+    const RunResult r = RunTrimwell(d.Path(), {"T00", "/OP12"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("Fragments Found: 1.\n\nFrag #1 Dir: <-\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("    0 | < 0    0    4    0.0 19  G  K  TTX1         \n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("   -9 |         START :                             \n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("    8 |" + std::string(45, ' ') + "\n\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("    9 "), std::string::npos);
+}
