@@ -3,6 +3,7 @@
 // operation reads and writes: OP6 (orphaned wheel events), OP8 (IO event
 // fix-up), OP7 (movement display) and OP12 (fragment series report). The
 // detectors miss 2% of the wheels, so OP6 has orphans to repair.
+#include "BenchSupport.h"
 #include "Edgemill.h"
 
 #include "LargeTrain.h"
@@ -11,14 +12,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <spawn.h>
 #include <stdexcept>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace {
 
@@ -29,13 +24,10 @@ namespace fs = std::filesystem;
 // a copy of the movements. A second .007 (in dir/io) is the same with the
 // marks of a first-generation recorder that has not been pre-processed.
 struct Scratch {
-    std::string dir, base, series;
+    bench::ScratchDir scratch{"trimwell_events"};
+    std::string dir = scratch.Path(), base, series;
     std::vector<std::string> exts = {".007", ".010", ".011", ".012", ".034", ".035"};
     Scratch() {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/trimwell_bench_XXXXXX";
-        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        dir = tmpl;
         base = dir + "/LG01";
         series = dir + "/LG00";
         trainsim::TrainDescription d = trainsim::LargeTrain(trainsim::kMaxFileRecords, 1);
@@ -59,10 +51,6 @@ struct Scratch {
         if (!plat::WriteNewFile(dir + "/orig/LG01.007-first", io.data(), io.size()))
             throw std::runtime_error("cannot write the .007");
     }
-    ~Scratch() {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
     // Puts back the files an operation rewrites.
     void Restore(const std::string& ext, const std::string& from = "") const {
         fs::copy_file(dir + "/orig/LG01" + (from.empty() ? ext : from), base + ext,
@@ -76,23 +64,6 @@ Scratch& Files() {
     return s;
 }
 
-// Runs a program with its standard output thrown away.
-int Spawn(std::vector<std::string> argv) {
-    std::vector<char*> args;
-    for (auto& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
-    int st = 0;
-    ::waitpid(pid, &st, 0);
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-}
-
 // One operation: the files it rewrites are put back (untimed) before each
 // run.
 void RunOperation(benchmark::State& state, const char* op, const std::string& base,
@@ -102,7 +73,7 @@ void RunOperation(benchmark::State& state, const char* op, const std::string& ba
         state.PauseTiming();
         for (const auto& [ext, from] : restore) s.Restore(ext, from);
         state.ResumeTiming();
-        if (Spawn({TRIMWELL_PROGRAM, base, op}) != 0) state.SkipWithError("Trimwell failed");
+        if (bench::Spawn({TRIMWELL_PROGRAM, base, op}, true) != 0) state.SkipWithError("Trimwell failed");
     }
 }
 
@@ -118,7 +89,7 @@ void Copy(benchmark::State& state, const std::vector<std::string>& exts) {
     }
     argv.push_back(s.dir + "/copy/");
     for (auto _ : state)
-        if (Spawn(argv) != 0) state.SkipWithError("cp failed");
+        if (bench::Spawn(argv, true) != 0) state.SkipWithError("cp failed");
     state.SetBytesProcessed(state.iterations() * bytes);
 }
 

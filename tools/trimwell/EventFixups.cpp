@@ -212,11 +212,7 @@ void SetRecordFlag(std::vector<uint8_t>& rec, bool on) {
 bool FixOrphanedWheelEvents(const std::string& base, FILE* out) {
     CWheelFile wheel;
     CAxleFile axles;
-    if (!wheel.Load(base.c_str()) || !axles.Load(base.c_str())) return false;
-    if (!HasRecordsOfAtLeast(wheel, wh::kRecordSize) || !HasRecordsOf(axles, layout::axle::kRecordSize)) {
-        if (wheel.GetCount() > 0 && axles.GetCount() > 0) std::fputs("Unusable record length. ", out);
-        return false;
-    }
+    if (!LoadWalkedFiles(base, {{wheel, wh::kRecordSize, true}, {axles, layout::axle::kRecordSize}}, out)) return false;
     // The partner of an event lies one AB spacing from it: without a spacing
     // or a usable time scale no partner time can be worked out.
     if (wheel.GetABSpacing() == 0) {
@@ -348,11 +344,7 @@ std::vector<int> RisingEdges(const CIoFile& io, uint16_t mask) {
 bool FixupIoEvents(const std::string& base, FILE* out) {
     CWheelFile wheel;
     CIoFile io;
-    if (!wheel.Load(base.c_str()) || !io.Load(base.c_str())) return false;
-    if (!HasRecordsOfAtLeast(wheel, wh::kRecordSize) || !HasRecordsOf(io, layout::io::kRecordSize)) {
-        if (wheel.GetCount() > 0 && io.GetCount() > 0) std::fputs("Unusable record length. ", out);
-        return false;
-    }
+    if (!LoadWalkedFiles(base, {{wheel, wh::kRecordSize, true}, {io, layout::io::kRecordSize}}, out)) return false;
 
     if (io.IsPreprocessed()) {
         std::fputs("This file has already been pre-processed...\n", out);

@@ -16,11 +16,7 @@ namespace wh = layout::wheel;
 
 bool ShowMovement(const std::string& base, FILE* out) {
     CWheelFile wheel;
-    if (!wheel.Load(base.c_str())) return false;
-    if (!HasRecordsOfAtLeast(wheel, wh::kRecordSize)) {
-        if (wheel.GetCount() > 0) std::fputs("Unusable record length. ", out);
-        return false;
-    }
+    if (!LoadWalkedFiles(base, {{wheel, wh::kRecordSize, true}}, out)) return false;
 
     // A cut is a run of "C" events (flagged events of detector A or B) of
     // one detector: wheels that passed in one direction.

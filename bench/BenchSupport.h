@@ -1,0 +1,58 @@
+// Helpers the benchmarks share: a scratch directory for their files and a
+// program run to completion.
+#pragma once
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <spawn.h>
+#include <stdexcept>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace bench {
+
+// A fresh directory under $TMPDIR (or /tmp), removed with its contents.
+class ScratchDir {
+public:
+    explicit ScratchDir(const std::string& prefix) {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + prefix + "_XXXXXX";
+        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+        m_path = tmpl;
+    }
+    ~ScratchDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// Runs a program (looked up on PATH when argv[0] has no '/') and waits for
+// it; its standard output goes to /dev/null when quiet. The exit status, or
+// -1 when it could not start or was killed.
+inline int Spawn(std::vector<std::string> argv, bool quiet = false) {
+    std::vector<char*> args;
+    for (auto& a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (quiet) posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int rc = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return -1;
+    int st = 0;
+    ::waitpid(pid, &st, 0);
+    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+}  // namespace bench
