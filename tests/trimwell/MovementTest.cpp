@@ -301,11 +301,18 @@ std::string ExpectedReport(const std::vector<FragView>& f, long lowest, long hig
     return out;
 }
 
-void WriteSpeeds(const std::string& path, const std::vector<unsigned>& mph) {
+// Axles at the given speeds in eighths of a mph.
+void WriteSpeeds(const std::string& path, const std::vector<unsigned>& eighths) {
     TrainFileBuilder b = AxleFileBuilder();
     uint16_t n = 1;
-    for (unsigned v : mph) b.Add(AxleRecord(v * 8, 1, 1000u + n, n)), ++n;
+    for (unsigned v : eighths) b.Add(AxleRecord(v, 1, 1000u + n, n)), ++n;
     b.Write(path);
+}
+
+std::vector<float> Mph(const std::vector<unsigned>& eighths) {
+    std::vector<float> v;
+    for (unsigned e : eighths) v.push_back(float(e) * 0.125f);
+    return v;
 }
 
 }  // namespace
@@ -323,16 +330,19 @@ TEST(EvaluateConsistSeries, ReportOfATrainThatReversedTwice) {
     WriteConsist(d.File("R03.035"), cars3);
     WriteSummary(d.File("R01.034"), true, 0x03142025, 0x45001430, 0x03142025, 0x12001431);
     WriteSummary(d.File("R02.034"), false, 0x03142025, 0x05001432, 0x03142025, 0x30001432);
-    WriteSpeeds(d.File("R01.010"), {40, 40, 41, 42, 43, 44});
-    WriteSpeeds(d.File("R02.010"), {1, 2, 3, 4});
-    WriteSpeeds(d.File("R03.010"), {10, 104, 12, 13, 14, 15, 16});  // one axle short
+    // Speeds that round to a tenth every way, ties to the even tenth.
+    const std::vector<unsigned> speeds1 = {320, 321, 322, 323, 326, 327};
+    const std::vector<unsigned> speeds3 = {80, 832, 799, 104, 112, 120, 128};  // one axle short
+    WriteSpeeds(d.File("R01.010"), speeds1);
+    WriteSpeeds(d.File("R02.010"), {8, 16, 24, 32});
+    WriteSpeeds(d.File("R03.010"), speeds3);
 
     std::vector<FragView> views(3);
     // Movements: 6 records from position 0, 4 back from 6 (drawn from 2),
     // 8 forward from 2; the pauses make the gaps 5.1 s and 7.1 s.
-    views[0] = {0, 6, cars1, {40, 40, 41, 42, 43, 44}, '>', "03-14-25", "14:30:45", "03-14-25", "14:31:12", 0, 5};
+    views[0] = {0, 6, cars1, Mph(speeds1), '>', "03-14-25", "14:30:45", "03-14-25", "14:31:12", 0, 5};
     views[1] = {2, 6, {cars2[1], cars2[0]}, {4, 3, 2, 1}, '<', "03-14-25", "14:32:05", "03-14-25", "14:32:30", 0, 7};
-    views[2] = {2, 10, cars3, {10, 104, 12, 13, 14, 15, 16}, '<', "", "", "", "", 0, 0};
+    views[2] = {2, 10, cars3, Mph(speeds3), '<', "", "", "", "", 0, 0};
     const std::string out = Op12(d, "R00");
     const std::string report = out.substr(std::min(out.size(), out.find("\n----------------------------------------\n")));
     std::istringstream got(report), want(ExpectedReport(views, 0, 10) + "\n\n");

@@ -127,7 +127,7 @@ struct Fragment {
     Movement move;
     long start = 0, end = 0;
     std::vector<int> carOfAxle;  // record of the vehicle holding each axle, -1 for none
-    std::vector<float> speeds;   // mph of each axle of the .010
+    std::vector<int> speeds;     // eighths of a mph of each axle of the .010
     bool Forward() const { return hasSummary && summary.Get(layout::summary::kLastWheelB) != 0; }
 };
 
@@ -151,9 +151,10 @@ int MatchFacingEnds(CCarListFile& a, CCarListFile& b) {
     return good;
 }
 
-std::string Cell(std::string s) {
-    if (s.size() < kCellWidth) s.resize(kCellWidth, ' ');
-    return s;
+// Appends one report cell: the text, padded with blanks to the cell width.
+void AppendCell(std::string& row, std::string_view text) {
+    row.append(text);
+    if (text.size() < kCellWidth) row.append(kCellWidth - text.size(), ' ');
 }
 
 const char* const kBlank = "|";
@@ -255,7 +256,50 @@ struct RowMark {
     }
 };
 
-std::string AxleLine(Fragment& f, int axle, RowMark& mark) {
+// Appends v in decimal, left-aligned in width columns (as "%-<width>u").
+void AppendLeft(std::string& s, unsigned v, size_t width) {
+    char digits[12];
+    size_t n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    for (size_t i = n; i-- > 0;) s.push_back(digits[i]);
+    if (n < width) s.append(width - n, ' ');
+}
+
+// Appends a net axle position right-aligned in five columns and a blank
+// (as "%5ld ").
+void AppendNetPosition(std::string& s, long r) {
+    std::string text = r < 0 ? "-" : "";
+    AppendLeft(text, static_cast<unsigned>(r < 0 ? -r : r), 0);
+    if (text.size() < 5) s.append(5 - text.size(), ' ');
+    s.append(text);
+    s.push_back(' ');
+}
+
+// Appends a speed given in eighths of a mph as "%4.1f" prints it: tenths
+// rounded to nearest, a tie (a quarter of a tenth times two) to the even
+// tenth; 100 mph and more as 99.9.
+void AppendSpeed(std::string& s, int eighths) {
+    unsigned tenths = 999;
+    if (eighths < 800) {
+        const unsigned quarters = static_cast<unsigned>(eighths) * 5;  // quarters of a tenth
+        tenths = quarters / 4;
+        const unsigned rest = quarters % 4;
+        if (rest == 3 || (rest == 2 && tenths % 2 == 1)) ++tenths;
+    }
+    if (tenths < 100) s.push_back(' ');
+    AppendLeft(s, tenths / 10, 0);
+    s.push_back('.');
+    s.push_back(static_cast<char>('0' + tenths % 10));
+}
+
+// Appends the axle line of a fragment's axle:
+// "|%c%c %-4u %-4u %-3u %4.1f %-3u %c  %c  %-12s%c" with the mark, the
+// direction, the axle, its place in its vehicle, the vehicle's axles, the
+// speed, EGC, read-status letter, tag status letter, identity and the mark.
+void AppendAxleLine(std::string& row, Fragment& f, int axle, RowMark& mark) {
     CCarListFile& cars = f.cars;
     cars.Seek(f.carOfAxle[static_cast<size_t>(axle)]);
     const unsigned status = static_cast<unsigned>(cars.GetStatus());
@@ -264,15 +308,31 @@ std::string AxleLine(Fragment& f, int axle, RowMark& mark) {
     const std::string identity = status == kStatusNoTag || readLetter == 'U' ? std::string() : Identity(cars);
     const unsigned egc = static_cast<unsigned>(cars.GetEgc());
     const char m = mark.MarkFor(readLetter, egc, initials, identity);
-    float mph = axle < static_cast<int>(f.speeds.size()) ? f.speeds[static_cast<size_t>(axle)] : 0.0f;
-    if (mph >= 100.0f) mph = 99.9f;
+    const int eighths = axle < static_cast<int>(f.speeds.size()) ? f.speeds[static_cast<size_t>(axle)] : 0;
     const char tagLetter = cars.GetStatusLetter() ? cars.GetStatusLetter() : ' ';
-    char line[96];
-    std::snprintf(line, sizeof line, "|%c%c %-4u %-4u %-3u %4.1f %-3u %c  %c  %-12s%c", m, f.Forward() ? '>' : '<',
-                  static_cast<unsigned>(axle), static_cast<unsigned>(axle - cars.GetFirstAxle()),
-                  static_cast<unsigned>(cars.GetAxleCount()), static_cast<double>(mph), egc, readLetter, tagLetter,
-                  identity.c_str(), m);
-    return line;
+    const size_t begin = row.size();
+    row.push_back('|');
+    row.push_back(m);
+    row.push_back(f.Forward() ? '>' : '<');
+    row.push_back(' ');
+    AppendLeft(row, static_cast<unsigned>(axle), 4);
+    row.push_back(' ');
+    AppendLeft(row, static_cast<unsigned>(axle - cars.GetFirstAxle()), 4);
+    row.push_back(' ');
+    AppendLeft(row, static_cast<unsigned>(cars.GetAxleCount()), 3);
+    row.push_back(' ');
+    AppendSpeed(row, eighths);
+    row.push_back(' ');
+    AppendLeft(row, egc, 3);
+    row.push_back(' ');
+    row.push_back(readLetter);
+    row.append(2, ' ');
+    row.push_back(tagLetter);
+    row.append(2, ' ');
+    row.append(identity);
+    if (identity.size() < 12) row.append(12 - identity.size(), ' ');
+    row.push_back(m);
+    if (row.size() - begin < kCellWidth) row.append(kCellWidth - (row.size() - begin), ' ');
 }
 
 }  // namespace
@@ -354,7 +414,7 @@ int EvaluateConsistSeries(const std::string& base, FILE* out) {
             f.speeds.resize(static_cast<size_t>(f.axles.GetCount()));
             for (int a = 0; a < f.axles.GetCount(); ++a) {
                 f.axles.Seek(a);
-                f.speeds[static_cast<size_t>(a)] = f.axles.GetSpeed();
+                f.speeds[static_cast<size_t>(a)] = f.axles.GetSpeedEighths();
             }
         }
     }
@@ -365,20 +425,21 @@ int EvaluateConsistSeries(const std::string& base, FILE* out) {
     std::fputs("\nNet   \nAxle  \n----- \n", out);
     std::string row;
     for (long r = moves.lowest - kLeadInRows; r <= moves.highest + kTrailerRows - 1; ++r) {
-        row = Format("%5ld ", r);
+        row.clear();
+        AppendNetPosition(row, r);
         RowMark mark;
         for (int j = 1; j <= n; ++j) {
             Fragment& f = *frags[static_cast<size_t>(j - 1)];
             const Pieces p{f, j, n};
             const long axle = r - f.start;
             if (axle >= 0 && axle < static_cast<long>(f.carOfAxle.size()) && f.carOfAxle[static_cast<size_t>(axle)] >= 0)
-                row += Cell(AxleLine(f, static_cast<int>(axle), mark));
+                AppendAxleLine(row, f, static_cast<int>(axle), mark);
             else if (axle < 0 && axle >= -kLeadInRows)
-                row += Cell(LeadIn(p, static_cast<int>(axle + kLeadInRows)));
+                AppendCell(row, LeadIn(p, static_cast<int>(axle + kLeadInRows)));
             else if (r >= f.end && r - f.end < kTrailerRows)
-                row += Cell(Trailer(p, static_cast<int>(r - f.end)));
+                AppendCell(row, Trailer(p, static_cast<int>(r - f.end)));
             else
-                row += Cell(kBlank);
+                AppendCell(row, kBlank);
         }
         row += '\n';
         std::fwrite(row.data(), 1, row.size(), out);
