@@ -135,9 +135,10 @@ public:
     EventWalk(const CWheelFile& wheel, unsigned recordLength)
         : m_wheel(wheel), m_in(wheel.Data()), m_len(recordLength), m_count(static_cast<size_t>(wheel.GetCount())) {
         m_out.reserve(m_in.size() + m_in.size() / 8);
-        m_firstOriginal.reserve(m_count);
-        m_firstOutput.reserve(m_count + m_count / 8);
-        for (size_t i = m_count; i-- > 0;) m_firstOriginal[Ms(Original(i).raw)] = i;
+        m_outPos.resize(m_count);
+        m_byTime.reserve(m_count);
+        for (size_t i = 0; i < m_count; ++i) m_byTime.push_back({Ms(Original(i).raw), i});
+        std::sort(m_byTime.begin(), m_byTime.end());
     }
 
     size_t Count() const { return m_count; }
@@ -168,25 +169,34 @@ public:
     // The first event of the file as it stands (current original g) whose
     // time in ms is t, and the event after it.
     bool MatchAndSuccessor(int t, size_t g, Event& match, Event& next, bool& hasNext) const {
-        if (auto it = m_firstOutput.find(t); it != m_firstOutput.end()) {
-            match = Output(it->second);
+        // The first original of that time, and the first partner: whichever
+        // stands first in the output; every original before g is there.
+        constexpr size_t kNone = static_cast<size_t>(-1);
+        const auto it = std::lower_bound(m_byTime.begin(), m_byTime.end(), std::pair<int, size_t>{t, 0});
+        const bool original = it != m_byTime.end() && it->first == t;
+        size_t at = original && it->second < g ? m_outPos[it->second] : kNone;
+        if (const auto p = m_firstPartner.find(t); p != m_firstPartner.end()) at = std::min(at, p->second);
+        if (at != kNone) {
+            match = Output(at);
             hasNext = true;
-            next = it->second + 1 < OutputCount() ? Output(it->second + 1) : Original(g);
+            next = at + 1 < OutputCount() ? Output(at + 1) : Original(g);
             return true;
         }
-        // Every original before g is in the output, so a match among the
-        // originals lies at g or later.
-        auto it = m_firstOriginal.find(t);
-        if (it == m_firstOriginal.end() || it->second < g) return false;
+        if (!original) return false;
         match = Original(it->second);
         hasNext = Following(it->second, next);
         return true;
     }
 
-    void Append(const uint8_t* rec) {
+    // Appends original event g as it now stands, or a partner made for it.
+    void AppendOriginal(size_t g, const uint8_t* rec) {
+        m_outPos[g] = OutputCount();
+        m_out.insert(m_out.end(), rec, rec + m_len);
+    }
+    void AppendPartner(const uint8_t* rec) {
         const size_t at = OutputCount();
         m_out.insert(m_out.end(), rec, rec + m_len);
-        m_firstOutput.emplace(Ms(layout::Get(m_out, at * m_len, wh::kTime)), at);
+        m_firstPartner.emplace(Ms(layout::Get(m_out, at * m_len, wh::kTime)), at);
     }
 
     std::vector<uint8_t> TakeOutput() { return std::move(m_out); }
@@ -197,8 +207,9 @@ private:
     unsigned m_len;
     size_t m_count;
     std::vector<uint8_t> m_out;
-    std::unordered_map<int, size_t> m_firstOriginal;  // ms -> first original index
-    std::unordered_map<int, size_t> m_firstOutput;    // ms -> first output index
+    std::vector<std::pair<int, size_t>> m_byTime;  // (ms, index) of the originals, sorted
+    std::vector<size_t> m_outPos;                   // output index of each original passed
+    std::unordered_map<int, size_t> m_firstPartner; // ms -> output index of the first partner
 };
 
 void SetRecordTime(std::vector<uint8_t>& rec, uint32_t raw) { layout::Set(rec, 0, wh::kTime, raw); }
@@ -242,7 +253,7 @@ bool FixOrphanedWheelEvents(const std::string& base, FILE* out) {
         float best = 0.0f;
         const int nearest = search.Nearest(te, best);
         if (nearest < 0 || best < kOrphanMinFeet || best > kOrphanMaxFeet) {
-            walk.Append(e.bytes);
+            walk.AppendOriginal(g, e.bytes);
             continue;
         }
         const unsigned pace = search.Pace(nearest);
@@ -256,7 +267,7 @@ bool FixOrphanedWheelEvents(const std::string& base, FILE* out) {
         const bool hasSide = onLead ? walk.Following(g, side) : walk.Previous(side);
         if (hasSide && side.detector != e.detector &&
             (FeetApart(walk.Ms(side.raw), te, pace) < kOrphanMinFeet || walk.Ms(side.raw) == search.TimeOf(nearest))) {
-            walk.Append(e.bytes);
+            walk.AppendOriginal(g, e.bytes);
             continue;
         }
         ++orphans;
@@ -290,7 +301,7 @@ bool FixOrphanedWheelEvents(const std::string& base, FILE* out) {
         }
         if (!fits || walk.OutputCount() + (n - g) + 1 > kMaxRecords) {
             if (fits) ++notCreated;
-            walk.Append(e.bytes);
+            walk.AppendOriginal(g, e.bytes);
             continue;
         }
 
@@ -299,12 +310,12 @@ bool FixOrphanedWheelEvents(const std::string& base, FILE* out) {
         partner[wh::kDetector.offset] = OtherDetector(e.detector);
         SetRecordTime(partner, static_cast<uint32_t>(partnerRaw));
         if (onLead) {
-            walk.Append(self.data());
-            walk.Append(partner.data());
+            walk.AppendOriginal(g, self.data());
+            walk.AppendPartner(partner.data());
         } else {
             if (flagged) SetRecordFlag(partner, true);
-            walk.Append(partner.data());
-            walk.Append(self.data());
+            walk.AppendPartner(partner.data());
+            walk.AppendOriginal(g, self.data());
         }
         (partner[wh::kDetector.offset] == wh::kDetectorA ? createdA : createdB)++;
     }
