@@ -31,21 +31,24 @@ public:
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
     const std::string& Path() const { return m_path; }
+    std::string File(const std::string& name) const { return m_path + "/" + name; }
 
 private:
     std::string m_path;
 };
 
 // Runs a program (looked up on PATH when argv[0] has no '/') and waits for
-// it; its standard output goes to /dev/null when quiet. The exit status, or
-// -1 when it could not start or was killed.
-inline int Spawn(std::vector<std::string> argv, bool quiet = false) {
+// it, in the directory cwd when one is given; its standard output goes to
+// /dev/null when quiet. The exit status, or -1 when it could not start or
+// was killed.
+inline int Spawn(std::vector<std::string> argv, bool quiet = false, const char* cwd = nullptr) {
     std::vector<char*> args;
     for (auto& a : argv) args.push_back(a.data());
     args.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (quiet) posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (cwd) posix_spawn_file_actions_addchdir_np(&actions, cwd);
     pid_t pid = 0;
     const int rc = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);

@@ -63,8 +63,8 @@ set +e
 "$bin/trainsim" --sample >00008901.train
 run trainsim 00008901.train 00008901
 run edgemill 00008901 /p
-run Trimwell 00008901 /OP1 /OP2 /OP3
 run Trimwell 00008901 /OP8 /OP6
+run Trimwell 00008901 /OP1 /OP2 /OP3
 run heatalign 00008901 3
 run heatlink 00008901.018 00008901.035
 run Wipezero 00008901

@@ -52,15 +52,6 @@ bool WriteABSpacing(const std::string& base, double error, FILE* out = stdout);
 // OP2: recomputes every .010 axle speed from the .012 wheel events.
 bool RecalcAxleSpeeds(const std::string& base);
 
-// Speed smoothing, truck-spacing normalisation, speed halving (Speeds.cpp).
-// OP3 (direction 0, front to rear) and OP4 (direction 1, rear to front).
-bool SmoothSpeeds(const std::string& base, int direction);
-// OP5: speeds that give every vehicle's trucks their nominal axle spacing.
-bool NormalizeTruckSpacing(const std::string& base);
-// OP18: doubles the .012 and tag read timestamps; returns the last tag
-// file's doubling result (0).
-int HalveSpeeds(const std::string& base);
-
 // Orphaned wheel events and the IO event fix-up (EventFixups.cpp); each
 // prints its messages into the row and returns whether it did its work (or
 // had none to do): false when an input is missing or unusable, a check
@@ -86,6 +77,15 @@ class CCarListFile;
 // axle range holds it (-1 for none): what FindCarOfAxle finds, for all axles
 // at once.
 std::vector<int> CarOfAxleTable(const CCarListFile& cars);
+
+// Speed smoothing, truck-spacing normalisation, speed halving (Speeds.cpp).
+// OP3 (direction 0, front to rear) and OP4 (direction 1, rear to front).
+bool SmoothSpeeds(const std::string& base, int direction);
+// OP5: speeds that give every vehicle's trucks their nominal axle spacing.
+bool NormalizeTruckSpacing(const std::string& base);
+// OP18: doubles the .012 and tag read timestamps; returns the last tag
+// file's doubling result (0).
+int HalveSpeeds(const std::string& base);
 
 // Whole program: returns the exit status.
 int TrimwellMain(int argc, const char* const* argv);
