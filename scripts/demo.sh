@@ -64,6 +64,7 @@ set +e
 run trainsim 00008901.train 00008901
 cp 00008901.035 RECORDED.035
 run edgemill 00008901 /p
+run Trimwell 00008901 /OP8 /OP6
 run Trimwell 00008901 /OP1 /OP2 /OP3
 run trainsim 00008901.train 00008902 --seed=2
 run Trimwell 00008999 /OP13 /T1=00008901 /T2=00008902

@@ -46,3 +46,15 @@ int CWheelFile::DoubleTimes() {
     } while (Next());
     return 0;
 }
+
+int CWheelFile::ReplaceRecords(std::vector<uint8_t> area) {
+    const unsigned len = GetRecordLength();
+    if (len == 0 || area.size() / len > 0xFFFF) return 0;
+    area.resize(area.size() / len * len);
+    const size_t count = area.size() / len;
+    SetData(std::move(area));
+    SetRecordCount(static_cast<unsigned>(count));
+    SetHeaderField(layout::header::kFileLength, static_cast<uint32_t>(64 + GetDataSize()));
+    m_nCurrent = 0;
+    return 1;
+}

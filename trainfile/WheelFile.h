@@ -26,6 +26,11 @@ public:
     // Doubles every record's raw timestamp (shift left, top bit lost), which
     // halves every speed. The cursor ends on the last record. Returns 0.
     int DoubleTimes();
+    // Replaces the record area by whole records of the header's record
+    // length (a trailing partial record is dropped) and counts them; the
+    // cursor goes to record 0. 0 when the record length is 0 or more than
+    // 65,535 records are given.
+    int ReplaceRecords(std::vector<uint8_t> area);
 
 private:
     // Fields of the current record, limited to the header's record length:

@@ -109,8 +109,6 @@ TEST(TrainsimPipeline, TrimwellOp1RecoversASeededSpacingError) {
     ASSERT_EQ(sim.desc.site.HeaderAb(), 54);
     RunEdgemill(dir);
     fixture::RunResult r = RunProgram(ProgramPath("Trimwell"), {kBase, "/OP1"}, dir.Path());
-    if (r.out.find("not available in this build") != std::string::npos)
-        GTEST_SKIP() << "Trimwell OP1 is not part of this build yet";
     ASSERT_EQ(r.status, 0) << r.out;
     CWheelFile wheel;
     ASSERT_TRUE(wheel.Load(dir.File(kBase).c_str()));

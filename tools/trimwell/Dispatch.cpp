@@ -28,8 +28,6 @@ const char* const kDescriptions[kHighestOperation + 1] = {
     "Fixing articulated passenger train axle counts...",
 };
 
-// Shown in the row of an operation this build does not carry yet.
-const char* const kNotAvailable = "not available in this build";
 
 // Result of the operations that rewrite a file: "OK." only when the file
 // was written, so a row never reports success for work that was not done.
@@ -75,6 +73,18 @@ unsigned RunOperation(const TrimwellSettings& s, unsigned row, unsigned op, FILE
         break;
     case 5:
         std::fputs(Outcome(NormalizeTruckSpacing(s.baseName)), out);
+        break;
+    case 6:
+        std::fputs(Outcome(FixOrphanedWheelEvents(s.baseName, out)), out);
+        break;
+    case 7:
+        std::fputs(Outcome(ShowMovement(s.baseName, out)), out);
+        break;
+    case 8:
+        std::fputs(Outcome(FixupIoEvents(s.baseName, out)), out);
+        break;
+    case 12:
+        EvaluateConsistSeries(s.baseName, out);
         break;
     case 18:
         HalveSpeeds(s.baseName);
@@ -130,10 +140,7 @@ unsigned RunOperation(const TrimwellSettings& s, unsigned row, unsigned op, FILE
             std::fputs("Failed.\n", out);
         break;
     default:
-        if (op >= 1 && op <= kHighestOperation)
-            std::fputs(kNotAvailable, out);
-        else
-            std::fputs("Unknown operation.", out);
+        std::fputs("Unknown operation.", out);
         break;
     }
     std::fputs("\n", out);

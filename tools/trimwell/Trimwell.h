@@ -53,6 +53,32 @@ bool WriteABSpacing(const std::string& base, double error, FILE* out = stdout);
 // OP2: recomputes every .010 axle speed from the .012 wheel events.
 bool RecalcAxleSpeeds(const std::string& base);
 
+// Orphaned wheel events and the IO event fix-up (EventFixups.cpp); each
+// prints its messages into the row and returns whether it did its work (or
+// had none to do): false when an input is missing or unusable, a check
+// fails or a save fails.
+// OP6: inserts the missing partner of every wheel event that lies 3 to 8 ft
+// from its nearest axle, saves the .012 and logs the count in the .FIX file;
+// prints "%u orphan(s) found.".
+bool FixOrphanedWheelEvents(const std::string& base, FILE* out = stdout);
+// OP8: copies the wheel event times onto the detectors' rising edges in the
+// .007 and marks it pre-processed (once).
+bool FixupIoEvents(const std::string& base, FILE* out = stdout);
+
+// Movement display and fragment evaluation (Movement.cpp).
+// OP7: the cuts of "C" events, their net forward axles and the check
+// against the .010.
+bool ShowMovement(const std::string& base, FILE* out = stdout);
+// OP12: lists the fragments BASE01..BASE29, matches their facing ends and
+// prints the Train Movement Detail Report; 0 for a base name shorter than
+// two characters, else 1.
+int EvaluateConsistSeries(const std::string& base, FILE* out = stdout);
+class CCarListFile;
+// For every axle index, the car list record of the first vehicle whose
+// axle range holds it (-1 for none): what FindCarOfAxle finds, for all axles
+// at once.
+std::vector<int> CarOfAxleTable(const CCarListFile& cars);
+
 // Speed smoothing, truck-spacing normalisation, speed halving (Speeds.cpp).
 // OP3 (direction 0, front to rear) and OP4 (direction 1, rear to front).
 bool SmoothSpeeds(const std::string& base, int direction);
