@@ -532,10 +532,10 @@ Analysis Analyze(const LoadedFile& f, const TrainContext& ctx) {
 
 namespace {
 
-void AddInt(Item& it, std::string key, int64_t v) { it.decoded.push_back({std::move(key), Value::Type::Int, v, 0, {}}); }
-void AddReal(Item& it, std::string key, double v) { it.decoded.push_back({std::move(key), Value::Type::Real, 0, v, {}}); }
-void AddText(Item& it, std::string key, std::string v) {
-    it.decoded.push_back({std::move(key), Value::Type::Text, 0, 0, std::move(v)});
+void AddInt(Item& it, const char* key, int64_t v) { it.decoded.push_back({key, Value::Type::Int, v, 0, {}}); }
+void AddReal(Item& it, const char* key, double v) { it.decoded.push_back({key, Value::Type::Real, 0, v, {}}); }
+void AddText(Item& it, const char* key, std::string v) {
+    it.decoded.push_back({key, Value::Type::Text, 0, 0, std::move(v)});
 }
 
 // The fields of a table read from the item's bytes, and the bytes of
@@ -543,6 +543,7 @@ void AddText(Item& it, std::string key, std::string v) {
 void ReadFields(Item& it, std::span<const Field> fields, size_t begin, size_t end,
                 std::span<const ByteRange> textAreas = {}) {
     std::vector<bool> covered(end > begin ? end - begin : 0, false);
+    it.fields.reserve(it.fields.size() + fields.size());
     for (const Field& f : fields) {
         const bool present = layout::Fits(it.bytes.size(), 0, f);
         it.fields.push_back({f.name, f.offset, f.width, present, present ? layout::Get(it.bytes, 0, f) : 0});
@@ -609,7 +610,7 @@ void DecodeConsistEntry(Item& it, float scale) {
     const int tags = EntryTagCount(it.bytes);
     for (int k = 0; k < tags; ++k) {
         Item block;
-        block.label = Format("tag block %d", k + 1);
+        block.label = k == 0 ? "tag block 1" : "tag block 2";
         block.bytes = EntryTagBlock(it.bytes, k);
         block.fileOffset = it.fileOffset + (k == 0 ? cs::kTagBlock1 : cs::kTagBlock2);
         ReadFields(block, cs::kTagFields, 0, cs::kTagBlockSize, kTagBlockText);

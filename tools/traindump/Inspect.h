@@ -101,8 +101,10 @@ Analysis Analyze(const LoadedFile& f, const TrainContext& ctx = {});
 // ---------------------------------------------------------------------------
 // The decoded view
 
+// Names and keys are static texts: the layout tables' field names and the
+// decoder's literals.
 struct FieldValue {
-    std::string name;
+    const char* name;
     size_t offset;  // within the item
     unsigned width;
     bool present;   // the field lies wholly inside the bytes
@@ -111,7 +113,7 @@ struct FieldValue {
 
 struct Value {
     enum class Type { Int, Real, Text };
-    std::string key;
+    const char* key;
     Type type = Type::Int;
     int64_t i = 0;
     double d = 0;
@@ -127,7 +129,7 @@ struct Area {
 
 // A header, a record, or a part of a record (tag block, sub-record).
 struct Item {
-    std::string label;    // "record", "entry", "tag block 1", "sub-record", "block"
+    const char* label = "";  // "record", "entry", "tag block 1", "sub-record", "block"
     int index = -1;       // record number, -1 for parts
     size_t fileOffset = 0;
     std::span<const uint8_t> bytes;

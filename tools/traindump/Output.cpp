@@ -3,6 +3,9 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <charconv>
+#include <string_view>
+#include <unordered_map>
 #include <cinttypes>
 #include <cstring>
 
@@ -28,43 +31,98 @@ std::string TypeCodeText(const Analysis& a) {
 
 size_t ProblemCount(const Analysis& a) { return a.problems.size(); }
 
+// Output is composed a line (text) or a record (JSON) at a time in a buffer
+// and written in one call.
+class Buffer {
+public:
+    explicit Buffer(FILE* out) : m_out(out) {}
+    ~Buffer() { Flush(); }
+    Buffer& operator<<(std::string_view s) {
+        m_text.append(s);
+        return *this;
+    }
+    Buffer& operator<<(char c) {
+        m_text.push_back(c);
+        return *this;
+    }
+    Buffer& Num(int64_t v) {
+        char buf[24];
+        const auto r = std::to_chars(buf, buf + sizeof buf, v);
+        m_text.append(buf, r.ptr);
+        return *this;
+    }
+    Buffer& Real(double v) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%g", v);
+        m_text.append(buf);
+        return *this;
+    }
+    Buffer& Hex(uint32_t v, unsigned digits) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "0x%0*x", int(digits), v);
+        m_text.append(buf);
+        return *this;
+    }
+    void Flush() {
+        if (m_text.empty()) return;
+        std::fwrite(m_text.data(), 1, m_text.size(), m_out);
+        m_text.clear();
+    }
+
+private:
+    FILE* m_out;
+    std::string m_text;
+};
+
 // ---------------------------------------------------------------------------
 // Text
 
 class TextWriter final : public Writer {
 public:
-    explicit TextWriter(FILE* out) : m_out(out) {}
+    explicit TextWriter(FILE* out) : m_out(out), m_buf(out) {}
 
     void File(const LoadedFile& f, const Analysis& a, const DumpOptions& o) override {
         if (!o.records) return Findings(f, a, true);
-        std::fprintf(m_out, "== %s (%zu bytes)\n", f.name.c_str(), f.bytes.size());
-        std::fprintf(m_out, "type: %s\n", a.id.text.c_str());
+        m_buf << "== " << f.name << " (";
+        m_buf.Num(int64_t(f.bytes.size())) << " bytes)\ntype: " << a.id.text << '\n';
         if (!a.id.marker && !f.bytes.empty()) {
-            std::fprintf(m_out, "layout: %s\n", KindName(a.kind));
+            m_buf << "layout: " << KindName(a.kind) << '\n';
             Header(DecodeHeader(f, a), o);
             if (a.headerBytes == 64) {
-                std::fprintf(m_out, "records: %u counted, %zu present", a.countField, a.records.size());
-                if (a.recordSize) std::fprintf(m_out, ", %zu bytes each", a.recordSize);
-                std::fputc('\n', m_out);
+                m_buf << "records: ";
+                m_buf.Num(a.countField) << " counted, ";
+                m_buf.Num(int64_t(a.records.size())) << " present";
+                if (a.recordSize) {
+                    m_buf << ", ";
+                    m_buf.Num(int64_t(a.recordSize)) << " bytes each";
+                }
+                m_buf << '\n';
             }
-            for (size_t i = std::min(o.firstRecord, a.records.size()); i < a.records.size() && InRange(o, i); ++i)
+            for (size_t i = std::min(o.firstRecord, a.records.size()); i < a.records.size() && InRange(o, i); ++i) {
                 ItemLine(DecodeRecord(f, a, i), o, 0);
+                m_buf.Flush();
+            }
             const auto rest = TrailingBytes(f, a);
             if (!rest.empty()) {
-                std::fprintf(m_out, "trailing bytes @%zu (%zu):\n", f.bytes.size() - rest.size(), rest.size());
+                m_buf << "trailing bytes @";
+                m_buf.Num(int64_t(f.bytes.size() - rest.size())) << " (";
+                m_buf.Num(int64_t(rest.size())) << "):\n";
                 HexLines(rest, 1);
             }
         }
         Findings(f, a, false);
-        std::fputc('\n', m_out);
+        m_buf << '\n';
+        m_buf.Flush();
     }
 
     void Unreadable(const LoadedFile& f) override {
-        std::fprintf(m_out, "%s: %s\n", f.name.c_str(), f.readError.c_str());
+        m_buf << f.name << ": " << f.readError << '\n';
+        m_buf.Flush();
     }
 
     void BeginTrain(const std::string& base, const std::vector<const LoadedFile*>& files,
                     const std::vector<const Analysis*>& found, const std::vector<std::string>& skipped) override {
+        m_buf.Flush();
         std::fprintf(m_out, "train %s: %zu file%s\n", base.c_str(), files.size(), files.size() == 1 ? "" : "s");
         size_t width = 0;
         for (const LoadedFile* f : files) width = std::max(width, f->name.size());
@@ -75,7 +133,8 @@ public:
                 continue;
             }
             const Analysis& a = *found[i];
-            std::string records = a.id.marker ? "" : std::to_string(a.records.size()) + " records";
+            const size_t r = a.records.size();
+            std::string records = a.id.marker ? "" : std::to_string(r) + (r == 1 ? " record" : " records");
             const size_t n = ProblemCount(a);
             std::string state = n == 0 ? "clean" : std::to_string(n) + (n == 1 ? " problem" : " problems");
             std::fprintf(m_out, "  %-*s  %-7s %-22s %13s  %-21s %s\n", int(width), f.name.c_str(),
@@ -95,102 +154,116 @@ public:
 
 private:
     void Findings(const LoadedFile& f, const Analysis& a, bool titled) {
+        const size_t n = a.problems.size();
         if (titled) {
-            if (a.problems.empty())
-                std::fprintf(m_out, "%s: clean\n", f.name.c_str());
+            m_buf << f.name << ": ";
+            if (n == 0)
+                m_buf << "clean\n";
             else
-                std::fprintf(m_out, "%s: %zu problem%s\n", f.name.c_str(), a.problems.size(),
-                             a.problems.size() == 1 ? "" : "s");
-        } else if (a.problems.empty()) {
-            std::fprintf(m_out, "problems: none\n");
+                m_buf.Num(int64_t(n)) << (n == 1 ? " problem\n" : " problems\n");
+        } else if (n == 0) {
+            m_buf << "problems: none\n";
         } else {
-            std::fprintf(m_out, "problems (%zu):\n", a.problems.size());
+            m_buf << "problems (";
+            m_buf.Num(int64_t(n)) << "):\n";
         }
-        for (const Problem& p : a.problems) std::fprintf(m_out, "  %s: %s\n", p.kind.c_str(), p.text.c_str());
-        for (const std::string& n : a.notes) std::fprintf(m_out, "  note: %s\n", n.c_str());
+        for (const Problem& p : a.problems) m_buf << "  " << p.kind << ": " << p.text << '\n';
+        for (const std::string& note : a.notes) m_buf << "  note: " << note << '\n';
+        m_buf.Flush();
     }
 
-    void Raw(uint32_t v, unsigned width) {
-        if (v < 10)
-            std::fprintf(m_out, "%u", v);
-        else
-            std::fprintf(m_out, "%u (0x%0*x)", v, int(width * 2), v);
+    void Raw(const FieldValue& fv) {
+        if (!fv.present) {
+            m_buf << "(missing)";
+            return;
+        }
+        m_buf.Num(fv.raw);
+        if (fv.raw >= 10) {
+            m_buf << " (";
+            m_buf.Hex(fv.raw, fv.width * 2) << ')';
+        }
     }
 
     void DecodedValue(const Value& v) {
         switch (v.type) {
-            case Value::Type::Int: std::fprintf(m_out, "%" PRId64, v.i); break;
-            case Value::Type::Real: std::fprintf(m_out, "%g", v.d); break;
-            case Value::Type::Text: std::fputs(v.s.c_str(), m_out); break;
+            case Value::Type::Int: m_buf.Num(v.i); break;
+            case Value::Type::Real: m_buf.Real(v.d); break;
+            case Value::Type::Text: m_buf << v.s; break;
         }
     }
 
     void Header(const Item& h, const DumpOptions& o) {
-        std::fprintf(m_out, "header:\n");
+        m_buf << "header:\n";
+        auto at = [&](size_t offset) {
+            m_buf << "  @";
+            m_buf.Num(int64_t(offset));
+            if (offset < 10) m_buf << ' ';
+            m_buf << ' ';
+        };
         for (const FieldValue& fv : h.fields) {
-            std::fprintf(m_out, "  @%-2zu %s = ", fv.offset, fv.name.c_str());
-            if (fv.present)
-                Raw(fv.raw, fv.width);
-            else
-                std::fputs("(missing)", m_out);
-            std::fputc('\n', m_out);
+            at(fv.offset);
+            m_buf << fv.name << " = ";
+            Raw(fv);
+            m_buf << '\n';
         }
-        for (const Area& ar : h.areas)
-            std::fprintf(m_out, "  @%-2zu %s: %s\n", ar.offset, ar.name.c_str(), HexBytes(ar.bytes).c_str());
+        for (const Area& ar : h.areas) {
+            at(ar.offset);
+            m_buf << ar.name << ": " << HexBytes(ar.bytes) << '\n';
+        }
         if (!h.decoded.empty()) {
-            std::fprintf(m_out, "  decoded: ");
+            m_buf << "  decoded: ";
             for (size_t i = 0; i < h.decoded.size(); ++i) {
-                std::fprintf(m_out, "%s%s: ", i ? "; " : "", h.decoded[i].key.c_str());
+                m_buf << (i ? "; " : "") << h.decoded[i].key << ": ";
                 DecodedValue(h.decoded[i]);
             }
-            std::fputc('\n', m_out);
+            m_buf << '\n';
         }
-        for (const std::string& n : h.notes) std::fprintf(m_out, "  note: %s\n", n.c_str());
+        for (const std::string& n : h.notes) m_buf << "  note: " << n << '\n';
         if (o.hex) HexLines(h.bytes, 1);
     }
 
     void ItemLine(const Item& it, const DumpOptions& o, int depth) {
-        for (int d = 0; d < depth; ++d) std::fputs("    ", m_out);
-        if (it.index >= 0)
-            std::fprintf(m_out, "%s %d @%zu:", it.label.c_str(), it.index, it.fileOffset);
-        else
-            std::fprintf(m_out, "%s @%zu:", it.label.c_str(), it.fileOffset);
+        for (int d = 0; d < depth; ++d) m_buf << "    ";
+        m_buf << it.label << ' ';
+        if (it.index >= 0) m_buf.Num(it.index) << ' ';
+        m_buf << '@';
+        m_buf.Num(int64_t(it.fileOffset)) << ':';
         const char* sep = " ";
         for (const FieldValue& fv : it.fields) {
             if (!FieldWanted(o, fv.name)) continue;
-            std::fprintf(m_out, "%s%s = ", sep, fv.name.c_str());
-            if (fv.present)
-                Raw(fv.raw, fv.width);
-            else
-                std::fputs("(missing)", m_out);
+            m_buf << sep << fv.name << " = ";
+            Raw(fv);
             sep = "; ";
         }
         for (const Area& ar : it.areas) {
             if (!FieldWanted(o, ar.name)) continue;
-            std::fprintf(m_out, "%s%s: %s", sep, ar.name.c_str(), HexBytes(ar.bytes).c_str());
+            m_buf << sep << ar.name << ": " << HexBytes(ar.bytes);
             sep = "; ";
         }
         bool first = true;
         for (const Value& v : it.decoded) {
             if (!FieldWanted(o, v.key)) continue;
-            std::fprintf(m_out, "%s%s: ", first ? " | " : "; ", v.key.c_str());
+            m_buf << (first ? " | " : "; ") << v.key << ": ";
             DecodedValue(v);
             first = false;
         }
-        for (const std::string& n : it.notes) std::fprintf(m_out, " (%s)", n.c_str());
-        std::fputc('\n', m_out);
+        for (const std::string& n : it.notes) m_buf << " (" << n << ')';
+        m_buf << '\n';
         if (o.hex) HexLines(it.bytes, depth + 1);
         for (const Item& p : it.parts) ItemLine(p, o, depth + 1);
     }
 
     void HexLines(std::span<const uint8_t> bytes, int depth) {
         for (size_t at = 0; at < bytes.size(); at += 16) {
-            for (int d = 0; d < depth; ++d) std::fputs("    ", m_out);
-            std::fprintf(m_out, "+%04zx  %s\n", at, HexBytes(bytes.subspan(at, std::min<size_t>(16, bytes.size() - at))).c_str());
+            for (int d = 0; d < depth; ++d) m_buf << "    ";
+            char offset[24];
+            std::snprintf(offset, sizeof offset, "+%04zx  ", at);
+            m_buf << offset << HexBytes(bytes.subspan(at, std::min<size_t>(16, bytes.size() - at))) << '\n';
         }
     }
 
     FILE* m_out;
+    Buffer m_buf;
 };
 
 // ---------------------------------------------------------------------------
@@ -198,47 +271,19 @@ private:
 
 using Json = nlohmann::ordered_json;
 
-Json ValueJson(const Value& v) {
-    switch (v.type) {
-        case Value::Type::Int: return v.i;
-        case Value::Type::Real: return v.d;
-        case Value::Type::Text: return v.s;
-    }
-    return nullptr;
-}
+std::string Dump(const Json& j) { return j.dump(-1, ' ', false, Json::error_handler_t::replace); }
 
-Json ItemJson(const Item& it, const DumpOptions& o, bool filter) {
-    Json j;
-    j["label"] = it.label;
-    if (it.index >= 0) j["index"] = it.index;
-    j["offset"] = it.fileOffset;
-    j["size"] = it.bytes.size();
-    Json fields = Json::object();
-    for (const FieldValue& fv : it.fields) {
-        if (filter && !FieldWanted(o, fv.name)) continue;
-        fields[fv.name] = fv.present ? Json{{"offset", fv.offset}, {"width", fv.width}, {"value", fv.raw}}
-                                     : Json{{"offset", fv.offset}, {"width", fv.width}, {"value", nullptr}};
-    }
-    j["fields"] = std::move(fields);
-    Json decoded = Json::object();
-    for (const Value& v : it.decoded)
-        if (!filter || FieldWanted(o, v.key)) decoded[v.key] = ValueJson(v);
-    j["decoded"] = std::move(decoded);
-    if (!it.areas.empty()) {
-        Json areas = Json::array();
-        for (const Area& ar : it.areas)
-            if (!filter || FieldWanted(o, ar.name))
-                areas.push_back({{"name", ar.name}, {"offset", ar.offset}, {"hex", HexBytes(ar.bytes)}});
-        j["areas"] = std::move(areas);
-    }
-    if (!it.notes.empty()) j["notes"] = it.notes;
-    if (o.hex) j["hex"] = HexBytes(it.bytes);
-    if (!it.parts.empty()) {
-        Json parts = Json::array();
-        for (const Item& p : it.parts) parts.push_back(ItemJson(p, o, filter));
-        j["parts"] = std::move(parts);
-    }
-    return j;
+// A JSON string of any bytes, escaped by the JSON library (bytes that are no
+// UTF-8 become U+FFFD).
+std::string Quoted(std::string_view s) { return Dump(Json(std::string(s))); }
+
+// The same for the static names of the layout tables and the decoder,
+// escaped once each.
+const std::string& QuotedName(const char* name) {
+    static std::unordered_map<const char*, std::string> cache;
+    auto it = cache.find(name);
+    if (it == cache.end()) it = cache.emplace(name, Quoted(name)).first;
+    return it->second;
 }
 
 Json IdentificationJson(const Analysis& a) {
@@ -263,11 +308,9 @@ Json SummaryJson(const Analysis& a) {
     return j;
 }
 
-std::string Dump(const Json& j) { return j.dump(-1, ' ', false, Json::error_handler_t::replace); }
-
 class JsonWriter final : public Writer {
 public:
-    explicit JsonWriter(FILE* out) : m_out(out) {}
+    explicit JsonWriter(FILE* out) : m_out(out), m_buf(out) {}
 
     void File(const LoadedFile& f, const Analysis& a, const DumpOptions& o) override {
         Separator();
@@ -278,62 +321,134 @@ public:
         head["summary"] = SummaryJson(a);
         std::string text = Dump(head);
         text.pop_back();  // the object stays open for the records and findings
-        std::fputs(text.c_str(), m_out);
+        m_buf << text;
         if (o.records && !a.id.marker && !f.bytes.empty()) {
-            std::fprintf(m_out, ",\"header\":%s,\"records\":[", Dump(ItemJson(DecodeHeader(f, a), o, false)).c_str());
+            m_buf << ",\"header\":";
+            ItemJson(DecodeHeader(f, a), o, false);
+            m_buf << ",\"records\":[";
             bool first = true;
             for (size_t i = std::min(o.firstRecord, a.records.size()); i < a.records.size() && InRange(o, i); ++i) {
-                std::fprintf(m_out, "%s\n%s", first ? "" : ",", Dump(ItemJson(DecodeRecord(f, a, i), o, true)).c_str());
+                m_buf << (first ? "\n" : ",\n");
+                ItemJson(DecodeRecord(f, a, i), o, true);
+                m_buf.Flush();
                 first = false;
             }
-            std::fputs("]", m_out);
+            m_buf << ']';
             const auto rest = TrailingBytes(f, a);
-            if (!rest.empty())
-                std::fprintf(m_out, ",\"trailing\":{\"offset\":%zu,\"hex\":\"%s\"}", f.bytes.size() - rest.size(),
-                             HexBytes(rest).c_str());
+            if (!rest.empty()) {
+                m_buf << ",\"trailing\":{\"offset\":";
+                m_buf.Num(int64_t(f.bytes.size() - rest.size())) << ",\"hex\":\"" << HexBytes(rest) << "\"}";
+            }
         }
         Json problems = Json::array();
         for (const Problem& p : a.problems) problems.push_back({{"kind", p.kind}, {"text", p.text}});
-        std::fprintf(m_out, ",\"problems\":%s,\"notes\":%s}", Dump(problems).c_str(), Dump(Json(a.notes)).c_str());
-        if (!m_inTrain) std::fputc('\n', m_out);
+        m_buf << ",\"problems\":" << Dump(problems) << ",\"notes\":" << Dump(Json(a.notes)) << '}';
+        if (!m_inTrain) m_buf << '\n';
+        m_buf.Flush();
     }
 
     void Unreadable(const LoadedFile& f) override {
         Separator();
-        std::fputs(Dump(Json{{"file", f.name}, {"error", f.readError}}).c_str(), m_out);
-        if (!m_inTrain) std::fputc('\n', m_out);
+        m_buf << Dump(Json{{"file", f.name}, {"error", f.readError}});
+        if (!m_inTrain) m_buf << '\n';
+        m_buf.Flush();
     }
 
     void BeginTrain(const std::string& base, const std::vector<const LoadedFile*>&, const std::vector<const Analysis*>&,
                     const std::vector<std::string>& skipped) override {
-        std::fprintf(m_out, "{\"train\":%s,\"skipped\":%s,\"files\":[", Dump(Json(base)).c_str(),
-                     Dump(Json(skipped)).c_str());
+        m_buf << "{\"train\":" << Quoted(base) << ",\"skipped\":" << Dump(Json(skipped)) << ",\"files\":[";
         m_inTrain = true;
         m_first = true;
     }
 
     void EndTrain() override {
-        std::fputs("\n]}\n", m_out);
+        m_buf << "\n]}\n";
+        m_buf.Flush();
         m_inTrain = false;
     }
 
 private:
     void Separator() {
         if (!m_inTrain) return;
-        std::fputs(m_first ? "\n" : ",\n", m_out);
+        m_buf << (m_first ? "\n" : ",\n");
         m_first = false;
     }
 
+    void Value(const traindump::Value& v) {
+        switch (v.type) {
+            case Value::Type::Int: m_buf.Num(v.i); break;
+            case Value::Type::Real: m_buf << Dump(Json(v.d)); break;
+            case Value::Type::Text: m_buf << Quoted(v.s); break;
+        }
+    }
+
+    // One item as an object: label, index, offset, size, fields by name,
+    // decoded values, areas, notes, hex and parts.
+    void ItemJson(const Item& it, const DumpOptions& o, bool filter) {
+        m_buf << "{\"label\":" << QuotedName(it.label);
+        if (it.index >= 0) m_buf << ",\"index\":", m_buf.Num(it.index);
+        m_buf << ",\"offset\":";
+        m_buf.Num(int64_t(it.fileOffset)) << ",\"size\":";
+        m_buf.Num(int64_t(it.bytes.size())) << ",\"fields\":{";
+        const char* sep = "";
+        for (const FieldValue& fv : it.fields) {
+            if (filter && !FieldWanted(o, fv.name)) continue;
+            m_buf << sep << QuotedName(fv.name) << ":{\"offset\":";
+            m_buf.Num(int64_t(fv.offset)) << ",\"width\":";
+            m_buf.Num(fv.width) << ",\"value\":";
+            if (fv.present)
+                m_buf.Num(fv.raw);
+            else
+                m_buf << "null";
+            m_buf << '}';
+            sep = ",";
+        }
+        m_buf << "},\"decoded\":{";
+        sep = "";
+        for (const traindump::Value& v : it.decoded) {
+            if (filter && !FieldWanted(o, v.key)) continue;
+            m_buf << sep << QuotedName(v.key) << ':';
+            Value(v);
+            sep = ",";
+        }
+        m_buf << '}';
+        if (!it.areas.empty()) {
+            m_buf << ",\"areas\":[";
+            sep = "";
+            for (const Area& ar : it.areas) {
+                if (filter && !FieldWanted(o, ar.name)) continue;
+                m_buf << sep << "{\"name\":" << Quoted(ar.name) << ",\"offset\":";
+                m_buf.Num(int64_t(ar.offset)) << ",\"hex\":\"" << HexBytes(ar.bytes) << "\"}";
+                sep = ",";
+            }
+            m_buf << ']';
+        }
+        if (!it.notes.empty()) m_buf << ",\"notes\":" << Dump(Json(it.notes));
+        if (o.hex) m_buf << ",\"hex\":\"" << HexBytes(it.bytes) << '"';
+        if (!it.parts.empty()) {
+            m_buf << ",\"parts\":[";
+            sep = "";
+            for (const Item& p : it.parts) {
+                m_buf << sep;
+                ItemJson(p, o, filter);
+                sep = ",";
+            }
+            m_buf << ']';
+        }
+        m_buf << '}';
+    }
+
     FILE* m_out;
+    Buffer m_buf;
     bool m_inTrain = false;
     bool m_first = true;
 };
 
 }  // namespace
 
-bool FieldWanted(const DumpOptions& o, const std::string& name) {
+bool FieldWanted(const DumpOptions& o, std::string_view name) {
     if (o.fields.empty()) return true;
-    const std::string n = Lower(name);
+    const std::string n = Lower(std::string(name));
     return std::any_of(o.fields.begin(), o.fields.end(),
                        [&](const std::string& f) { return n.find(Lower(f)) != std::string::npos; });
 }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace traindump {
@@ -23,7 +24,7 @@ struct DumpOptions {
 };
 
 // True when the field or decoded value of that name is to be shown.
-bool FieldWanted(const DumpOptions& o, const std::string& name);
+bool FieldWanted(const DumpOptions& o, std::string_view name);
 
 class Writer {
 public:
