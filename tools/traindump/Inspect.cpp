@@ -204,17 +204,17 @@ void WalkFixed(const LoadedFile& f, Analysis& a, const KindLayout& lay) {
 // Variable records led by a u16 length that covers the record: consist
 // entries and digitizer blocks. minLength is the smallest length that can
 // be walked past.
-void WalkVariable(const LoadedFile& f, Analysis& a, size_t minLength, const char* what) {
+void WalkVariable(const LoadedFile& f, Analysis& a, const Field& lengthField, size_t minLength, const char* what) {
     const auto data = DataOf(f);
     size_t off = 0;
     while (off < data.size()) {
         const size_t left = data.size() - off;
-        if (left < 2) {
+        if (left < lengthField.End()) {
             a.problems.push_back({"partial-record", Format("%zu byte after the last %s at offset %zu", left, what,
                                                            hdr::kSize + off)});
             break;
         }
-        const size_t len = layout::GetLE(data, off, 2);
+        const size_t len = layout::Get(data, off, lengthField);
         if (len < minLength) {
             a.problems.push_back({"walk-stops", Format("walk stops at %s %zu (offset %zu): length %zu; %zu bytes "
                                                        "after it are not reached",
@@ -510,13 +510,13 @@ Analysis Analyze(const LoadedFile& f, const TrainContext& ctx) {
 
     const KindLayout lay = LayoutOf(a.kind);
     if (a.kind == Kind::Consist) {
-        WalkVariable(f, a, 2, "entry");
+        WalkVariable(f, a, layout::consist::kLength, layout::consist::kLength.End(), "entry");
         if (a.countField != a.records.size())
             a.problems.push_back({"record-count", Format("header counts %u entries, %zu walked", a.countField,
                                                          a.records.size())});
         CheckConsist(f, a);
     } else if (a.kind == Kind::Digitizer) {
-        WalkVariable(f, a, layout::digitizer::kBlockHeaderSize, "block");
+        WalkVariable(f, a, layout::digitizer::kBlockLength, layout::digitizer::kBlockHeaderSize, "block");
         CheckDigitizer(f, a);
     } else {
         WalkFixed(f, a, lay);
@@ -630,7 +630,7 @@ void DecodeConsistEntry(Item& it, float scale) {
     size_t off = fixed;
     while (off < it.bytes.size()) {
         const size_t left = it.bytes.size() - off;
-        const size_t len = left >= cs::kSubHeaderSize ? layout::GetLE(it.bytes, off, 2) : 0;
+        const size_t len = left >= cs::kSubHeaderSize ? layout::Get(it.bytes, off, cs::kSubLength) : 0;
         if (len < cs::kSubHeaderSize || len > left) {
             it.notes.push_back(Format("bytes %zu-%zu are no whole sub-record", off, it.bytes.size() - 1));
             it.areas.push_back({Format("bytes %zu-%zu", off, it.bytes.size() - 1), off, it.bytes.subspan(off)});
@@ -640,7 +640,7 @@ void DecodeConsistEntry(Item& it, float scale) {
         sub.label = "sub-record";
         sub.bytes = it.bytes.subspan(off, len);
         sub.fileOffset = it.fileOffset + off;
-        const uint32_t type = layout::GetLE(sub.bytes, 2, 2);
+        const uint32_t type = layout::Get(sub.bytes, 0, cs::kSubType);
         if (type == layout::scale::kSubRecordType && len == layout::scale::kSubRecordSize) {
             Item entry;
             entry.label = "scale entry";
