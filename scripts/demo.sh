@@ -92,6 +92,6 @@ ls
 echo
 run traindump 00008901
 if [ -x "$bin/traindump" ] && command -v jq >/dev/null; then
-  echo "== traindump --json 00008901.035 | jq '.records[0].parts[0].decoded'"
+  echo "== traindump --json 00008901.035 | jq -c '.records[0].parts[0].decoded'"
   "$bin/traindump" --json 00008901.035 | jq -c '.records[0].parts[0].decoded'
 fi

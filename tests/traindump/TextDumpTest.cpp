@@ -51,7 +51,7 @@ std::vector<TypeCase> TypeCases() {
                      AllocRecord({.first = 4, .last = 7, .start = 100, .end = 400, .egc = 19, .seq = 1,
                                   .speed = (20 << 1) | 1}),
                      layout::alloc::kRecordFields,
-                     {"| axles: 4; start_ms: 100; end_ms: 400; part: whole vehicle; speed: 20 mph; direction: 1"}});
+                     {"| vehicle: 1; axles: 4; start_ms: 100; end_ms: 400; part: whole vehicle; speed: 20 mph; direction: 1"}});
     cases.push_back({"T.036", CarListFileBuilder(),
                      CarListRecord({.vehicle = 2, .firstAxle = 4, .axles = 4, .egc = 19, .status = 1,
                                     .initials = "TTX", .number = "100", .statusLetter = 'K'}),

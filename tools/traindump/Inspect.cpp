@@ -748,6 +748,10 @@ void DecodeFixed(Item& it, Kind kind, float scale) {
         }
         case Kind::Alloc: {
             namespace al = layout::alloc;
+            // The vehicle a record belongs to: its key, the high byte (24-byte
+            // records only) above the sequence number.
+            const uint32_t keyHigh = it.bytes.size() >= al::kRecordSize ? Raw(it, al::kKeyHigh) : 0;
+            AddInt(it, "vehicle", keyHigh * 256 + Raw(it, al::kSequence));
             AddInt(it, "axles", int64_t(Raw(it, al::kLastAxle)) - int64_t(Raw(it, al::kFirstAxle)) + 1);
             AddTime(it, al::kStartTime, scale, "start_ms");
             AddTime(it, al::kEndTime, scale, "end_ms");

@@ -143,7 +143,7 @@ public:
             for (const Problem& p : a.problems) std::fprintf(m_out, "      %s: %s\n", p.kind.c_str(), p.text.c_str());
         }
         if (!skipped.empty()) {
-            std::fprintf(m_out, "  not train data file names:");
+            std::fprintf(m_out, "  passed over:");
             for (const std::string& s : skipped) std::fprintf(m_out, " %s", s.c_str());
             std::fputc('\n', m_out);
         }
