@@ -208,3 +208,14 @@ TEST(TraindumpText, RecordsFieldsAndHexOptionsCutAndWidenTheDump) {
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(Contains(r.out, "traindump, built ")) << r.out;
 }
+
+TEST(TraindumpText, TextFromTheFileReachesTheTerminalWithoutControlCharacters) {
+    TempDir dir;
+    fixture::CarListFileBuilder()
+        .Add(fixture::CarListRecord({.initials = "\x1b[2J", .number = "12\a3"}))
+        .Write(dir.File("T.036"));
+    const fixture::RunResult r = Dump(dir, {"T.036"});
+    ASSERT_EQ(r.status, 0);
+    EXPECT_TRUE(Contains(r.out, "| initials: .[2J; car_number: 12.3;")) << r.out;
+    EXPECT_FALSE(Contains(r.out, "\x1b")) << r.out;
+}

@@ -128,10 +128,18 @@ bool IsDeletedTagRead(std::span<const uint8_t> rec) {
     return layout::Fits(rec.size(), 0, layout::tagread::kLead) && layout::Get(rec, 0, layout::tagread::kLead) == 0;
 }
 
-std::string TagText(std::span<const uint8_t> text) {
+// Bytes as text, with bytes that are no printable ASCII shown as '.', so
+// that junk in a file never reaches the terminal as control characters.
+std::string Printable(std::span<const uint8_t> text) {
     std::string s;
     for (uint8_t c : text) s.push_back(c >= 32 && c < 127 ? char(c) : '.');
     return s;
+}
+
+// A text area of a record up to its terminator, printable.
+std::string TextArea(std::span<const uint8_t> bytes, size_t offset, size_t length) {
+    const std::string s = layout::GetText(bytes, offset, length);
+    return Printable(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(s.data()), s.size()));
 }
 
 std::string FlagLetters(uint16_t flags) {
@@ -247,7 +255,7 @@ void CheckConsist(const LoadedFile& f, Analysis& a) {
         for (int k = 0; k < EntryTagCount(entry); ++k) {
             const auto text = TagBlockText(EntryTagBlock(entry, k));
             if (!DecodeTag(text))
-                tags.Add(Format("entry %zu tag %d: \"%s\" does not decode", i, k + 1, TagText(text).c_str()));
+                tags.Add(Format("entry %zu tag %d: \"%s\" does not decode", i, k + 1, Printable(text).c_str()));
         }
     }
     shortEntries.Report(a.problems, "entries shorter than their tag blocks");
@@ -263,7 +271,7 @@ void CheckTagReads(const LoadedFile& f, Analysis& a) {
         if (IsDeletedTagRead(rec)) continue;
         if (rec.size() < layout::tagread::kTextOffset + layout::tagread::kTextLength) continue;
         const auto text = rec.subspan(layout::tagread::kTextOffset, layout::tagread::kTextLength);
-        if (!DecodeTag(text)) tags.Add(Format("record %zu: \"%s\" does not decode", i, TagText(text).c_str()));
+        if (!DecodeTag(text)) tags.Add(Format("record %zu: \"%s\" does not decode", i, Printable(text).c_str()));
     }
     tags.Report(a.problems, "tag texts do not decode");
 }
@@ -584,7 +592,7 @@ void AddSpeed(Item& it, const Field& whole, const Field& eighths) {
 
 // Decodes 20 characters of tag text into the item.
 void AddTag(Item& it, std::span<const uint8_t> text) {
-    AddText(it, "tag_text", TagText(text));
+    AddText(it, "tag_text", Printable(text));
     const auto tag = DecodeTag(text);
     if (!tag) {
         AddText(it, "tag", "does not decode");
@@ -731,16 +739,16 @@ void DecodeFixed(Item& it, Kind kind, float scale) {
         }
         case Kind::Summary: {
             namespace sm = layout::summary;
-            AddText(it, "train_id", layout::GetText(it.bytes, sm::kTrainIdOffset, sm::kTrainIdLength));
+            AddText(it, "train_id", TextArea(it.bytes, sm::kTrainIdOffset, sm::kTrainIdLength));
             AddText(it, "first", FormatBcdDate(Raw(it, sm::kFirstDate)) + " " + FormatBcdTime(Raw(it, sm::kFirstTime)));
             AddText(it, "last", FormatBcdDate(Raw(it, sm::kLastDate)) + " " + FormatBcdTime(Raw(it, sm::kLastTime)));
-            AddText(it, "text_30", layout::GetText(it.bytes, sm::kText30Offset, sm::kText30Length));
+            AddText(it, "text_30", TextArea(it.bytes, sm::kText30Offset, sm::kText30Length));
             break;
         }
         case Kind::CarList: {
             namespace cl = layout::carlist;
-            AddText(it, "initials", layout::GetText(it.bytes, cl::kInitialsOffset, cl::kInitialsLength));
-            AddText(it, "car_number", layout::GetText(it.bytes, cl::kCarNumberOffset, cl::kCarNumberLength));
+            AddText(it, "initials", TextArea(it.bytes, cl::kInitialsOffset, cl::kInitialsLength));
+            AddText(it, "car_number", TextArea(it.bytes, cl::kCarNumberOffset, cl::kCarNumberLength));
             AddText(it, "status", std::string(1, StatusLetter(Raw(it, cl::kReadStatus))));
             const uint32_t letter = Raw(it, cl::kStatusLetter);
             if (letter >= 32 && letter < 127) AddText(it, "tag_status", std::string(1, char(letter)));
