@@ -90,7 +90,7 @@ void Usage(FILE* f) {
                  "Nothing is changed.\n"
                  "\n"
                  "usage: traindump [options] FILE...       dump each file: header and every record\n"
-                 "       traindump [options] BASE          list the files of the train BASE (no extension)\n"
+                 "       traindump [options] BASE...       list the files of each train BASE (no extension)\n"
                  "\n"
                  "  --all          with BASE: dump every file of the train after the list\n"
                  "  --check        report only the damage found: counts and lengths that disagree with\n"
@@ -181,15 +181,19 @@ int Run(int argc, char** argv, FILE* out, FILE* err) {
     }
     std::unique_ptr<Writer> w = c.json ? MakeJsonWriter(out) : MakeTextWriter(out);
 
-    // A single name without an extension names a train, unless a file of
-    // that very name exists.
-    if (c.names.size() == 1 && !HasExtension(c.names[0]) && !plat::FileExists(c.names[0]))
-        return RunTrain(c, c.names[0], *w, err);
-
     DumpOptions o = c.dump;
     o.records = !c.check;
     bool unreadable = false, damage = false;
     for (const std::string& name : c.names) {
+        // A name without an extension names a train, unless a file of that
+        // very name exists.
+        if (!HasExtension(name) && !plat::FileExists(name)) {
+            const int status = RunTrain(c, name, *w, err);
+            unreadable = unreadable || status == kExitTrouble;
+            damage = damage || status == kExitFound;
+            std::fflush(out);
+            continue;
+        }
         LoadedFile f = LoadFile(name);
         if (!f.Readable()) {
             std::fprintf(err, "traindump: %s: %s\n", name.c_str(), f.readError.c_str());
