@@ -138,6 +138,14 @@ TEST(TraindumpCheck, CleanFilesPassAndOddNamesAreIdentifiedByTheirHeaderWords) {
                                 "table\n"))
         << r.out;
     EXPECT_FALSE(LineStarting(r.out, "entry 0 @64: ").empty());
+
+    // Trains and files mix on one command line; damage in any gives 1.
+    fixture::WriteFileBytes(dir.File("U.010"), Axles(2, fixture::AxleFileBuilder().Count(7)));
+    EXPECT_EQ(Dump(dir, {"--check", "T", "T.010"}).status, 0);
+    r = Dump(dir, {"--check", "T", "U"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Contains(r.out, "train T: 3 files\n")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "train U: 1 file\n")) << r.out;
 }
 
 TEST(TraindumpCheck, UnreadableFilesAndBadCommandLinesGiveStatus2) {
