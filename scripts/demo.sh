@@ -12,6 +12,7 @@ need=()
 command -v g++ >/dev/null || need+=(g++)
 command -v cmake >/dev/null || need+=(cmake)
 command -v make >/dev/null || need+=(make)
+[ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev)
 if [ ${#need[@]} -gt 0 ]; then
   if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
     apt-get update -qq && apt-get install -y -qq "${need[@]}" >/dev/null
@@ -95,3 +96,12 @@ PATH="$(dirname "$bin")/companions:$PATH" run Weighrun 00008901
 run Weighoff RECORDED 00008901
 echo "== files"
 ls
+
+# traindump ends the demo: the summary of the demo train's files after all
+# the tools above, and one value picked out of its JSON with jq.
+echo
+run traindump 00008901
+if [ -x "$bin/traindump" ] && command -v jq >/dev/null; then
+  echo "== traindump --json 00008901.035 | jq -c '.records[0].parts[0].decoded'"
+  "$bin/traindump" --json 00008901.035 | jq -c '.records[0].parts[0].decoded'
+fi
