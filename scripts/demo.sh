@@ -71,7 +71,9 @@ run trainsim 00008901.train 00008902 --seed=2
 run Trimwell 00008999 /OP13 /T1=00008901 /T2=00008902
 run Trimwell 00008901 /OP14 /OP15
 run Combinar 00008901
-run heatalign 00008901 3
+# The hot-bearing detector read one wheel too many; option 2 trusts the
+# axles and removes that reading, so heatlink pairs every reading with an axle.
+run heatalign 00008901 2
 run heatlink 00008901.018 00008901.035
 run Wipezero 00008901
 run Weighpost 00008901

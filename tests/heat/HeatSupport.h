@@ -49,4 +49,11 @@ struct ReadingView {
 };
 std::vector<ReadingView> ReadingViews(const std::vector<uint8_t>& file);
 
+// The car headers of a correlation file image, walked by their lengths.
+struct CarView {
+    unsigned length, number, alarms, firstAlarm;
+    char side, code;
+};
+std::vector<CarView> CarViews(const std::vector<uint8_t>& file);
+
 }  // namespace heattest

@@ -42,11 +42,6 @@ std::vector<DetectorReading> Plain(size_t n) {
     return r;
 }
 
-struct CarView {
-    unsigned length, number, alarms, firstAlarm;
-    char side, code;
-};
-
 struct Link {
     TempDir dir;
     RunResult run;
@@ -62,19 +57,7 @@ struct Link {
         out = ReadFileBytes(dir.File("A.071"));
         return run;
     }
-    // The car headers of the output, walked by their length fields.
-    std::vector<CarView> Cars() const {
-        std::vector<CarView> cars;
-        for (size_t at = hd::kSize; at + co::kCarHeaderSize <= out.size();) {
-            CarView c{layout::Get(out, at, co::kRecordLength), layout::Get(out, at, co::kCarNumber),
-                      layout::Get(out, at, co::kAlarmCount), layout::Get(out, at, co::kFirstAlarmAxle),
-                      char(layout::Get(out, at, co::kAlarmSide)), char(layout::Get(out, at, co::kAlarmCode))};
-            cars.push_back(c);
-            if (c.length == 0) break;
-            at += c.length;
-        }
-        return cars;
-    }
+    std::vector<heattest::CarView> Cars() const { return heattest::CarViews(out); }
 };
 
 }  // namespace

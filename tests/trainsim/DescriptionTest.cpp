@@ -43,7 +43,7 @@ TEST(TrainsimDescription, SampleTrain) {
     EXPECT_FALSE(d.vehicles[4].sideTwoTag);  // the flatcar that stops has one tag
     EXPECT_TRUE(d.vehicles[3].sideTwoTag);
     ASSERT_EQ(d.site.hbdExtra.size(), 1u);
-    EXPECT_EQ(d.site.hbdExtra[0].axle, 40);
+    EXPECT_EQ(d.site.hbdExtra[0].axle, 60);
     EXPECT_EQ(d.site.alarms.size(), 1u);
     EXPECT_EQ(d.arrivalMph, 22.0);
     ASSERT_EQ(d.profile.size(), 7u);

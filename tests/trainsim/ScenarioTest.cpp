@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 
 using namespace trainsim;
@@ -145,6 +146,32 @@ TEST(TrainsimHotBearing, SpuriousAndMissedReadings) {
             EXPECT_NEAR(before, after, 1.0) << c.faults;
         }
     }
+}
+
+TEST(TrainsimHotBearing, ReadingGapsFollowTheAxleGapsThroughBrakingAndBackOuts) {
+    // Brakes from 30 mph, stops with axle 18 past the detectors, backs axles
+    // 17 and 18 out, returns and speeds up again.
+    const std::string train = "ab_spacing 60\nscale no\nloco UP 1 axles=6\ncar TTX 100 count=6\n"
+                              "speed 30\nramp 12 to axle 10\nstop at axle 18 +1.0\nwait 20 s\n"
+                              "back 2 axles at 2\nwait 5 s\nramp 25 over 400 ft\n";
+    // The largest share of their mean by which a reading's gap departs from
+    // its axle's gap (first detector edges of the net axles).
+    auto worst = [](const Simulation& sim) {
+        EXPECT_EQ(sim.hbd.size(), sim.net.size());
+        double share = 0.0;
+        for (size_t i = 1; i < std::min(sim.hbd.size(), sim.net.size()); ++i) {
+            const double axle = (sim.passages[size_t(sim.net[i].passage)].tFirst -
+                                 sim.passages[size_t(sim.net[i - 1].passage)].tFirst) * 1000.0;
+            const double reading = sim.hbd[i].msSincePrevious;
+            share = std::max(share, std::fabs(axle - reading) / ((axle + reading) / 2.0));
+        }
+        return share;
+    };
+    // The scanners stand at the wheel detectors: each axle is read on its
+    // first forward passage, so the gaps agree within the alignment's 15%.
+    EXPECT_LT(worst(simtest::Simulated(train)), 0.15);
+    // Sixty feet on, the braking train reaches the scanners later and slower.
+    EXPECT_GT(worst(simtest::Simulated("hbd_offset 60\n" + train)), 0.15);
 }
 
 // ---------------------------------------------------------------------------

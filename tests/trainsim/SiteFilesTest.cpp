@@ -200,12 +200,12 @@ TEST_F(SampleFiles, HotBearingReadingsAndScaleEntries) {
     namespace sc = layout::scale;
     CTrainFile hbd;
     Load(hbd, ".018");
-    // One reading per axle and the spurious one after axle 40.
+    // One reading per axle and the spurious one after axle 60.
     ASSERT_EQ(hbd.GetCount(), 89);
     EXPECT_EQ(hbd.GetHeaderField(dt::kFirstSpeed), uint32_t(sim.hbd.front().mph));
     EXPECT_EQ(hbd.GetHeaderField(dt::kLastSpeed), 15u);  // the train leaves at 15 mph
     EXPECT_EQ(hbd.GetFieldAt(0, dt::kMsSincePrevious), 0u);
-    EXPECT_TRUE(sim.hbd[40].spurious);
+    EXPECT_TRUE(sim.hbd[60].spurious);
     for (int i = 0; i < 89; ++i) {
         EXPECT_EQ(hbd.GetFieldAt(i, dt::kNumber), uint32_t(i + 1));
         const bool alarm = i == 26;

@@ -19,7 +19,8 @@ readers     2           # .060 (side 1) and .064 (side 2)
 antennas    1
 hbd         yes
 hbd_alarm   27 2 A 210  # a hot bearing on axle 27, right side
-hbd_extra   40          # the detector reads a wheel that is not there after axle 40
+hbd_extra   60          # the detector reads a wheel that is not there after axle 60,
+                        # when the train runs at 15 mph again
 scale       yes
 
 # Consist, head first

@@ -84,7 +84,12 @@ struct SiteFacts {
     double readerOffsetFt = 40.0;    // antennas, past the leading detector
     double missedTagRate = 0.0;
     bool hbd = true;
-    double hbdOffsetFt = 60.0;
+    // The hot-bearing scanners stand at the leading wheel detector, which
+    // gates them as at a real site, so each reading falls as its axle
+    // crosses the wheel detectors and the reading gaps match the axle gaps
+    // even while the train changes speed. Placed further on, a braking or
+    // stopping train spaces the readings differently from the axles.
+    double hbdOffsetFt = 0.0;
     std::vector<HbdAlarm> alarms;
     std::vector<AxleNote> hbdExtra;  // axles after which the detector makes a spurious reading
     std::vector<AxleNote> hbdMiss;   // axles the detector does not record
