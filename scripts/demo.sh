@@ -67,8 +67,13 @@ cp 00008901.035 RECORDED.035
 run edgemill 00008901 /p
 run Trimwell 00008901 /OP8 /OP6
 run Trimwell 00008901 /OP1 /OP2 /OP3
-run trainsim 00008901.train 00008902 --seed=2
-run Trimwell 00008999 /OP13 /T1=00008901 /T2=00008902
+# The same train recorded in two parts (the recording split after 100 s,
+# the second part under 00008912 with its own clock), joined again by
+# Trimwell OP13 into 00008913 and converted by edgemill.
+{ cat 00008901.train; echo "split at 100 s"; } >00008911.train
+run trainsim 00008911.train 00008911
+run Trimwell 00008913 /OP13 /T1=00008911 /T2=00008912
+run edgemill 00008913 /p
 run Trimwell 00008901 /OP14 /OP15
 run Combinar 00008901
 # The hot-bearing detector read one wheel too many; option 2 trusts the
