@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Site-day throughput: makes <trains> trains of the demo's size with trainsim
+# (the demo train under seeds 1, 2, 3 ...), then times scripts/site-day.sh
+# over them with <jobs> jobs beside a plain sequential loop that runs the
+# same steps one train after the other, and checks that both leave the same
+# files. Reports trains per second for both.
+#
+#   bench/bench_site_day.sh [--bin=<program dir>] [<trains> [<jobs> [<work dir>]]]
+#
+# Defaults: 500 trains, as many jobs as cores, a scratch directory under
+# /tmp (removed afterwards; a work directory given is kept). The tools save
+# every file durably (fsync), so the disk's flush time weighs in: a work
+# directory on a tmpfs such as /dev/shm shows the figure without it.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd -P)
+bin=$here/build/bin
+case ${1-} in --bin=*) bin=$(cd "${1#--bin=}" && pwd -P); shift ;; esac
+trains=${1:-500}
+jobs=${2:-$(nproc 2>/dev/null || echo 2)}
+if [ -n "${3-}" ]; then
+  mkdir -p "$3"
+  work=$(cd "$3" && pwd -P)
+else
+  work=$(mktemp -d /tmp/bench_site_day_XXXXXX)
+  trap 'rm -rf "$work"' EXIT
+fi
+siteday=$here/scripts/site-day.sh
+for program in trainsim edgemill; do
+  [ -x "$bin/$program" ] || { echo "bench_site_day: $bin/$program is not built" >&2; exit 1; }
+done
+
+millis() { echo $(( ${EPOCHREALTIME//[.,]/} / 1000 )); }
+rate() { awk -v n="$1" -v ms="$2" 'BEGIN { printf "%.3f s, %.1f trains/s", ms / 1000, n * 1000 / (ms > 0 ? ms : 1) }'; }
+
+echo "machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "making $trains trains in $work ..."
+rm -rf "$work/made" "$work/loop" "$work/batch" "$work/reports"
+mkdir "$work/made"
+"$bin/trainsim" --sample >"$work/demo.train"
+(cd "$work/made" && for ((i = 1; i <= trains; i++)); do
+  "$bin/trainsim" "$work/demo.train" "$(printf '%08d' "$i")" --seed="$i" >/dev/null
+done)
+cp -a "$work/made" "$work/loop"
+cp -a "$work/made" "$work/batch"
+sync
+
+mapfile -t steps < <("$siteday" --steps)
+start=$(millis)
+(cd "$work/loop" && for f in *.007; do
+  base=${f%.007}
+  for step in "${steps[@]}"; do
+    read -r -a words <<<"${step//\{\}/$base}"
+    [ -x "$bin/${words[0]}" ] || continue
+    "$bin/${words[0]}" "${words[@]:1}" >/dev/null 2>&1 || true
+  done
+done)
+loop_ms=$(( $(millis) - start ))
+
+start=$(millis)
+"$siteday" --bin="$bin" --out="$work/reports" "$work/batch" "$jobs" >/dev/null || true
+batch_ms=$(( $(millis) - start ))
+
+if diff -r -q "$work/loop" "$work/batch" >/dev/null; then same=yes; else same=NO; fi
+echo "sequential loop:        $(rate "$trains" "$loop_ms")"
+echo "site-day with $jobs jobs:  $(rate "$trains" "$batch_ms")"
+echo "same files: $same"
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
+[ "$same" = yes ]
