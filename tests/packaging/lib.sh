@@ -62,8 +62,7 @@ check_installed_tree() {
       continue
     fi
     got=$(usage_status "$place")
-    [ "$got" = "${statuses[$i]}" ] || fail "installed $name without arguments: status $got, not ${statuses[$i]}"
-    [ -s "$scratch/usage.out" ] || fail "installed $name without arguments printed nothing"
+    [ "$got" = "${statuses[$i]}" ] || fail "installed $name without arguments: status $got, not ${statuses[$i]}: $(head -c 300 "$scratch/usage.out")"
   done
   for doc in README.md Passengr.cfg; do
     [ -s "$root/share/doc/wayside-train-tools/$doc" ] || fail "$doc is not installed in share/doc"
