@@ -60,7 +60,8 @@ start=$(millis)
 "$siteday" --bin="$bin" --out="$work/reports" "$work/batch" "$jobs" >/dev/null || true
 batch_ms=$(( $(millis) - start ))
 
-if diff -r -q "$work/loop" "$work/batch" >/dev/null; then same=yes; else same=NO; fi
+. "$here/scripts/common.sh"
+if same_train_dirs "$work/loop" "$work/batch" >/dev/null; then same=yes; else same=NO; fi
 echo "sequential loop:        $(rate "$trains" "$loop_ms")"
 echo "site-day with $jobs jobs:  $(rate "$trains" "$batch_ms")"
 echo "same files: $same"

@@ -43,7 +43,8 @@ status=$?
 [ "$status" = 1 ] || fail "status $status, not 1 (one train's edgemill fails): $(cat "$scratch/run.out")"
 
 # Same files, byte for byte, and nothing else in the train directory.
-diff -r "$scratch/alone" "$day" >"$scratch/diff" 2>&1 || fail "files differ from a train-at-a-time run: $(head -20 "$scratch/diff")"
+. "$source/scripts/common.sh"
+same_train_dirs "$scratch/alone" "$day" >"$scratch/diff" || fail "files differ from a train-at-a-time run: $(head -20 "$scratch/diff")"
 
 for report in "$expected"/*.report; do
   base=$(basename "$report" .report)
