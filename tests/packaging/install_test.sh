@@ -23,8 +23,10 @@ if [ -x "$bin/train-site-day" ] && [ -x "$bin/trainsim" ] && [ -x "$bin/edgemill
     fail "installed trainsim could not make the demo train"
   env -u TRAIN_BIN PATH=/usr/bin:/bin "$bin/train-site-day" "$scratch/day" 1 >"$scratch/day.out" 2>&1
   status=$?
-  [ "$status" = 0 ] || fail "installed train-site-day: status $status: $(cat "$scratch/day.out")"
-  grep -q "^== edgemill 00008901 /p" "$scratch/day/site-day/00008901.report" 2>/dev/null ||
-    fail "installed train-site-day did not run the installed edgemill"
+  # 1: a step of the pipeline failed on the train, which is the tools' say.
+  [ "$status" = 0 ] || [ "$status" = 1 ] || fail "installed train-site-day: status $status: $(cat "$scratch/day.out")"
+  grep -q "^== edgemill 00008901 /p" "$scratch/day/site-day/00008901.report" 2>/dev/null &&
+    grep -qE '^00008901 +0 ' "$scratch/day/site-day/summary.txt" ||
+    fail "installed train-site-day did not run the installed edgemill: $(cat "$scratch/day.out")"
 fi
 finish
