@@ -29,8 +29,6 @@ for program in trainsim edgemill; do
   [ -x "$bin/$program" ] || { echo "bench_site_day: $bin/$program is not built" >&2; exit 1; }
 done
 
-millis() { echo $(( ${EPOCHREALTIME//[.,]/} / 1000 )); }
-rate() { awk -v n="$1" -v ms="$2" 'BEGIN { printf "%.3f s, %.1f trains/s", ms / 1000, n * 1000 / (ms > 0 ? ms : 1) }'; }
 
 echo "machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "making $trains trains in $work ..."
@@ -45,25 +43,33 @@ cp -a "$work/made" "$work/batch"
 sync
 
 mapfile -t steps < <("$siteday" --steps)
-start=$(millis)
-(cd "$work/loop" && for f in *.007; do
-  base=${f%.007}
-  for step in "${steps[@]}"; do
-    read -r -a words <<<"${step//\{\}/$base}"
-    [ -x "$bin/${words[0]}" ] || continue
-    "$bin/${words[0]}" "${words[@]:1}" >/dev/null 2>&1 || true
+sequential_loop() {
+  cd "$work/loop"
+  for f in *.007; do
+    base=${f%.007}
+    for step in "${steps[@]}"; do
+      read -r -a words <<<"${step//\{\}/$base}"
+      [ -x "$bin/${words[0]}" ] || continue
+      "$bin/${words[0]}" "${words[@]:1}" >/dev/null 2>&1 || true
+    done
   done
-done)
-loop_ms=$(( $(millis) - start ))
-
-start=$(millis)
-"$siteday" --bin="$bin" --out="$work/reports" "$work/batch" "$jobs" >/dev/null || true
-batch_ms=$(( $(millis) - start ))
+}
+# Wall time and the processor time of all the processes a run started (on a
+# loaded machine the wall time tells little: the processor time over the
+# number of cores is what an idle machine would take, flushes aside).
+TIMEFORMAT='%R %U %S'
+{ time (sequential_loop); } 2>"$work/loop.time"
+{ time ("$siteday" --bin="$bin" --out="$work/reports" "$work/batch" "$jobs" >/dev/null || true); } 2>"$work/batch.time"
+report() {
+  read -r wall user sys <"$2"
+  awk -v n="$trains" -v w="$wall" -v u="$user" -v s="$sys" -v label="$1" \
+    'BEGIN { printf "%-24s %8.3f s wall, %6.1f trains/s; processor time %.3f s (user %.3f, system %.3f)\n", label, w, n / (w > 0 ? w : 1), u + s, u, s }'
+}
 
 . "$here/scripts/common.sh"
 if same_train_dirs "$work/loop" "$work/batch" >/dev/null; then same=yes; else same=NO; fi
-echo "sequential loop:        $(rate "$trains" "$loop_ms")"
-echo "site-day with $jobs jobs:  $(rate "$trains" "$batch_ms")"
+report "sequential loop:" "$work/loop.time"
+report "site-day with $jobs jobs:" "$work/batch.time"
 echo "same files: $same"
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
 [ "$same" = yes ]
