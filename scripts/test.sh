@@ -1,30 +1,29 @@
 #!/usr/bin/env bash
 # Builds the suite twice (plain, and with AddressSanitizer + UndefinedBehavior-
-# Sanitizer) and runs every test under both. Installs missing build packages
-# with apt-get when run as root on Debian.
+# Sanitizer) and runs every test under both, the packaging tests among them
+# (install tree, Debian package, manual pages, site-day batch). Uses Ninja
+# when it is installed. Installs missing build packages with apt-get when run
+# as root on Debian.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+. scripts/common.sh
 
 need=()
 command -v g++ >/dev/null || need+=(g++)
 command -v cmake >/dev/null || need+=(cmake)
+command -v ninja >/dev/null || command -v make >/dev/null || need+=(make)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
-[ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
+command -v scdoc >/dev/null || need+=(scdoc)                   # manual pages
+command -v dpkg-shlibdeps >/dev/null || need+=(dpkg-dev)       # the package's dependencies
 [ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev)
-if [ ${#need[@]} -gt 0 ]; then
-  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
-    apt-get update -qq && apt-get install -y -qq "${need[@]}"
-  else
-    echo "missing build packages: ${need[*]} (install them, or run this as root)" >&2
-    exit 1
-  fi
-fi
+install_missing "${need[@]}"
 
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+configure_tree build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest -j"$jobs" --output-on-failure)
 
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTRAIN_SANITIZE=ON >/dev/null
+configure_tree build-asan -DCMAKE_BUILD_TYPE=Debug -DTRAIN_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 (cd build-asan && UBSAN_OPTIONS=print_stacktrace=1 ctest -j"$jobs" --output-on-failure)
