@@ -24,11 +24,24 @@ struct LockState {
     bool opened = false;
     int fd = -1;
     std::set<off_t> held;
+    pid_t owner = 0;  // process that opened fd
 };
 
 LockState& State() {
     static LockState s;
     return s;
+}
+
+// Record locks belong to the open lock file: a child made by fork shares its
+// parent's and must neither use nor release them, so it opens its own.
+void AdoptProcess(LockState& s) {
+    const pid_t self = ::getpid();
+    if (s.owner == self) return;
+    if (s.fd >= 0) ::close(s.fd);
+    s.fd = -1;
+    s.opened = false;
+    s.held.clear();
+    s.owner = self;
 }
 
 long WaitLimitMs() {
@@ -83,6 +96,7 @@ bool SetLock(int fd, off_t slot, short type) {
 bool LockTrainOf(const std::string& path) {
     LockState& s = State();
     std::lock_guard<std::mutex> guard(s.mutex);
+    AdoptProcess(s);
     if (!s.enabled || path.empty()) return true;
     const size_t slash = path.find_last_of('/');
     const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
@@ -120,6 +134,7 @@ bool LockTrainOf(const std::string& path) {
 void ReleaseTrainLocks() {
     LockState& s = State();
     std::lock_guard<std::mutex> guard(s.mutex);
+    AdoptProcess(s);
     for (off_t slot : s.held) SetLock(s.fd, slot, F_UNLCK);
     s.held.clear();
 }

@@ -2,8 +2,6 @@
 // from the wheel transducer events (OP2).
 #include "Trimwell.h"
 
-#include "Platform.h"
-
 #include "AllocFile.h"
 #include "AxleFile.h"
 #include "WheelFile.h"
@@ -87,10 +85,10 @@ bool WriteABSpacing(const std::string& base, double error, FILE* out) {
     const unsigned oldSpacing = wheel.GetABSpacing();
     const uint32_t newSpacing = TruncToU32(static_cast<long double>(oldSpacing * (error + 1.0)));
     wheel.SetABSpacing(static_cast<uint8_t>(newSpacing));  // the field holds one byte
-    // The corrected spacing is shown only once it is in the file.
+    // The corrected spacing is shown only once it is in the file; a failed
+    // save has printed its error number.
     if (!wheel.Save()) {
-        std::fprintf(out, "(AB %02u not changed: error %u saving)", oldSpacing,
-                     static_cast<unsigned>(plat::GetLastError()));
+        std::fprintf(out, "(AB %02u not changed)", oldSpacing);
         return false;
     }
     std::fprintf(out, "(AB %02u => %02u)", oldSpacing, static_cast<unsigned>(newSpacing));
