@@ -27,10 +27,10 @@ void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-int Simulate(const std::vector<std::string>& args, FILE* out) {
+int Simulate(const std::vector<std::string>& args, FILE* out, FILE* err = stderr) {
     std::vector<const char*> argv = {"trainsim"};
     for (const auto& a : args) argv.push_back(a.c_str());
-    return trainsim::TrainsimMain(static_cast<int>(argv.size()), argv.data(), out, stderr);
+    return trainsim::TrainsimMain(static_cast<int>(argv.size()), argv.data(), out, err);
 }
 
 // The files of one recorded train by extension.
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     for (const char* sample : {"--sample", "--sample=passenger"}) {
         const std::string desc = dir + (std::string(sample) == "--sample" ? "demo" : "passenger") + "_train";
         FILE* f = std::fopen(desc.c_str(), "w");
-        const bool ok = f && Simulate({sample}, f) == trainsim::kExitOk;
+        const bool ok = f && Simulate({sample}, f, quiet) == trainsim::kExitOk;
         if (f) std::fclose(f);
         if (ok) trains.push_back({desc.substr(dir.size(), desc.size() - dir.size() - 6), {desc}});
     }

@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
         file = std::move(f);
-    } else if (ext == "060" || ext == "061") {
+    } else if (ext == "060" || ext == "061" || ext == "064") {
         file = std::make_unique<CTagFile>();
         file->Load(path.c_str());
     } else if (ext == "034") {

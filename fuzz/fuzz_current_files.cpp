@@ -22,7 +22,7 @@ std::unique_ptr<CTag> ClassFor(const std::string& ext) {
     if (ext == "024") return Make<CTag024>();
     if (ext == "055") return Make<CTag055>();
     if (ext == "041") return Make<CTag041>();
-    if (ext == "060" || ext == "061") return Make<CTag060>();
+    if (ext == "060" || ext == "061" || ext == "064") return Make<CTag060>();
     if (ext == "035" || ext == "037") return Make<CTag035>();
     if (ext == "034") return Make<CTag034>();
     if (ext == "036") return Make<CTag036>();

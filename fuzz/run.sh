@@ -5,19 +5,22 @@
 # executions. Any crash, sanitizer report, hang (10 s per input) or runaway
 # memory stops the run with a non-zero status; the input is kept in
 # build-fuzz/artifacts/.
-#   fuzz/run.sh [--runs=N] [--keep] [target ...]
+#   fuzz/run.sh [--runs=N] [--time=S] [--keep] [target ...]
 #     --runs=N   executions per target (default 2000: the smoke run)
+#     --time=S   stop each target after S seconds even if N is not reached
 #     --keep     grow the corpora in build-fuzz/corpus/<target> (else each
 #                run starts from the seeds and keeps nothing)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs=2000
+time_limit=0
 keep=0
 targets=()
 for a in "$@"; do
   case "$a" in
     --runs=*) runs=${a#--runs=} ;;
+    --time=*) time_limit=${a#--time=} ;;
     --keep) keep=1 ;;
     -*) echo "unknown option $a" >&2; exit 2 ;;
     *) targets+=("$a") ;;
@@ -33,7 +36,7 @@ launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug -DTRAIN_FUZZ=ON \
   -DTRAIN_TESTS=OFF "${launcher[@]}" >/dev/null
-cmake --build build-fuzz -j"$jobs" >/dev/null
+cmake --build build-fuzz -j"$jobs" --target fuzz_all >/dev/null
 
 bin=build-fuzz/bin
 seeds=build-fuzz/seeds
@@ -63,7 +66,7 @@ for t in "${targets[@]}"; do
   fi
   log=$(mktemp /tmp/trainfuzz_log_XXXXXX)
   start=$(date +%s)
-  if "$bin/fuzz_$t" -runs="$runs" -timeout=10 -rss_limit_mb=2048 -close_fd_mask=3 \
+  if "$bin/fuzz_$t" -runs="$runs" -max_total_time="$time_limit" -timeout=10 -rss_limit_mb=2048 -close_fd_mask=3 \
        -artifact_prefix="build-fuzz/artifacts/$t-" "$corpus" "$seeds/$kind" >"$log" 2>&1; then
     execs=$(grep -o 'Done [0-9]* runs' "$log" | tail -1 | cut -d' ' -f2)
     echo "fuzz_$t: ${execs:-?} executions in $(( $(date +%s) - start )) s, nothing found"
