@@ -119,8 +119,9 @@ bool LockTrainOf(const std::string& path) {
         const long waited = static_cast<long>(
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
         if (waited >= limit) {
-            std::fprintf(stderr, "Train \"%s/%s\" is in use by another program; gave up after %ld ms.\n",
-                         dir.c_str(), base.c_str(), waited);
+            const std::string train = slash == std::string::npos ? base : path.substr(0, slash + 1) + base;
+            std::fprintf(stderr, "Train \"%s\" is in use by another program; gave up after %ld ms.\n",
+                         train.c_str(), waited);
             std::fflush(stderr);
             SetLastError(kErrSharingViolation);
             return false;

@@ -9,6 +9,7 @@
 // works on its result; when the wait exceeds the limit (30 s, or
 // TRAIN_LOCK_WAIT_MS milliseconds) it prints
 //     "Train "DIR/BASE" is in use by another program; gave up after N ms.\n"
+// (DIR/ as the file was named; without a directory just BASE)
 // on standard error and the call that needed the lock fails with a sharing
 // violation (32). Different trains never wait for each other.
 //
