@@ -21,7 +21,7 @@ namespace al = layout::alloc;
 namespace hd = layout::header;
 
 struct Trains {
-    ScratchDir dir{"worstcase_bench"};
+    bench::ScratchDir dir{"worstcase_bench"};
     std::vector<uint8_t> axles, alloc;
     Trains() {
         const std::string base = dir.Path() + "/GOOD";
@@ -81,7 +81,7 @@ void Run(benchmark::State& state, const char* train, int ops, const char* op) {
         state.PauseTiming();
         t.Write(train, std::string(train) == "GOOD" ? t.alloc : t.Malformed(std::string(train) == "OVERLAP"));
         state.ResumeTiming();
-        if (Spawn(args, true) < 0) state.SkipWithError("Trimwell did not run");
+        if (bench::Spawn(args, true) < 0) state.SkipWithError("Trimwell did not run");
     }
 }
 

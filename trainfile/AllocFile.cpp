@@ -104,12 +104,19 @@ int CAllocFile::NextVehicle() {
 
 // Describes the vehicle of the current record: back to the record that
 // starts it (part 0 or 255), then forward over the records with its key.
-// The walk is a few records, so it is redone on every call; a cache kept
-// by key alone would answer for an earlier vehicle whose sequence number
-// wrapped to the same key, or for records edited since.
+// The description is kept for the record it was made for until the records
+// change (a cache kept by key alone would answer for an earlier vehicle whose
+// sequence number wrapped to the same key, or for records edited since).
 void CAllocFile::DescribeVehicle() {
     VehicleCache c;
     int i = GetIndex();
+    if (m_Vehicle.index == i && m_Vehicle.edits == DataEdits() && m_Vehicle.count == GetCount() &&
+        m_Vehicle.recordLength == GetRecordLength())
+        return;
+    c.index = i;
+    c.edits = DataEdits();
+    c.count = GetCount();
+    c.recordLength = GetRecordLength();
     if (IsValid(i)) {
         c.key = KeyAt(i);
         const RecordRange r = VehicleRecords(i);
@@ -124,7 +131,7 @@ void CAllocFile::DescribeVehicle() {
 
 namespace {
 // Records a walk takes one by one before it turns to the walk index.
-constexpr int kShortWalk = 32;
+constexpr int kShortWalk = 8;
 
 bool StartsVehicle(uint32_t part) { return part == 0 || part == al::kPartWhole; }
 }  // namespace

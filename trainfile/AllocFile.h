@@ -122,6 +122,13 @@ public:
 private:
     struct VehicleCache {
         int key = -1;  // -1: nothing described
+        // The record, record area edit count, count and record length the
+        // description was made for; the next question about the same
+        // vehicle is answered from it.
+        int index = -1;
+        uint64_t edits = 0;
+        int count = 0;
+        unsigned recordLength = 0;
         int firstAxle = 0;
         int lastAxle = 0;
         int startTime = 0;
