@@ -5,7 +5,7 @@
 //   overlapping    65,535 records whose vehicles all cover the same axles
 // run as /OP1, /OP5 and /OP1 given 19 times.
 #include "BenchSupport.h"
-#include "Edgemill.h"
+#include "LargeTrainFiles.h"
 
 #include "AllocLayout.h"
 #include "HeaderLayout.h"
@@ -25,16 +25,7 @@ struct Trains {
     std::vector<uint8_t> axles, alloc;
     Trains() {
         const std::string base = dir.Path() + "/GOOD";
-        trainsim::TrainDescription desc = trainsim::LargeTrain(trainsim::kMaxFileRecords, 1);
-        trainsim::Simulation sim;
-        std::vector<trainsim::WrittenFile> written;
-        std::string error;
-        if (!trainsim::Simulate(desc, sim, error) || !trainsim::WriteSiteFiles(sim, base, written, error))
-            throw std::runtime_error("cannot make the train: " + error);
-        std::vector<uint8_t> io;
-        if (!plat::ReadWholeFile(base + ".007", io)) throw std::runtime_error("cannot read the .007 back");
-        const EdgemillConversion c = ConvertIoEvents(io, EdgemillOptions{});
-        axles = c.axles;
+        axles = bench::WriteLargeTrain(trainsim::LargeTrain(trainsim::kMaxFileRecords, 1), base).axles;
         if (!plat::ReadWholeFile(base + ".041", alloc)) throw std::runtime_error("cannot read the .041 back");
         Write("GOOD", alloc);
         Write("NOSTART", Malformed(false));
