@@ -3,6 +3,8 @@
 #include "TrainLock.h"
 
 #include <algorithm>
+#include <map>
+#include <mutex>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -60,20 +62,55 @@ std::string ToSlashes(const std::string& name) {
     return s;
 }
 
+std::string LowerAscii(const char* s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// The entries of one directory by their lower-cased names, read once and
+// read again only when the directory has changed (its identity or
+// modification time differ), so that looking up many missing names in a
+// large directory reads it once. A directory changed in the last two seconds
+// is read every time: a change within the file system's time granularity
+// would not show in its modification time.
+struct DirectoryListing {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    timespec mtime{};
+    std::map<std::string, std::string> byLowerName;  // first spelling in byte order
+};
+
 // Finds an entry of dir whose name equals comp ignoring ASCII case.
 bool FindCaseInsensitive(const std::string& dir, const std::string& comp, std::string& found) {
-    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-    if (!d) return false;
-    // Several spellings of one name can exist on a case-sensitive disk; take
-    // the first in byte order so the choice is repeatable.
-    bool ok = false;
-    while (dirent* e = ::readdir(d)) {
-        if (::strcasecmp(e->d_name, comp.c_str()) != 0) continue;
-        if (!ok || std::strcmp(e->d_name, found.c_str()) < 0) found.assign(e->d_name);
-        ok = true;
+    static std::mutex mutex;
+    static std::map<std::string, DirectoryListing> listings;
+    const std::string path = dir.empty() ? "." : dir;
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    std::lock_guard<std::mutex> guard(mutex);
+    DirectoryListing& l = listings[path];
+    const bool settled = ::time(nullptr) - st.st_mtim.tv_sec > 2;
+    if (!settled || l.byLowerName.empty() || l.dev != st.st_dev || l.ino != st.st_ino ||
+        l.mtime.tv_sec != st.st_mtim.tv_sec || l.mtime.tv_nsec != st.st_mtim.tv_nsec) {
+        DIR* d = ::opendir(path.c_str());
+        if (!d) return false;
+        l.byLowerName.clear();
+        l.dev = st.st_dev;
+        l.ino = st.st_ino;
+        l.mtime = st.st_mtim;
+        while (dirent* e = ::readdir(d)) {
+            auto [it, added] = l.byLowerName.emplace(LowerAscii(e->d_name), e->d_name);
+            // Several spellings of one name can exist on a case-sensitive
+            // disk; take the first in byte order so the choice is repeatable.
+            if (!added && std::strcmp(e->d_name, it->second.c_str()) < 0) it->second = e->d_name;
+        }
+        ::closedir(d);
     }
-    ::closedir(d);
-    return ok;
+    const auto it = l.byLowerName.find(LowerAscii(comp.c_str()));
+    if (it == l.byLowerName.end()) return false;
+    found = it->second;
+    return true;
 }
 
 std::string ParentOf(const std::string& path) {

@@ -184,3 +184,21 @@ TEST_F(TrainLocks, ASecondProgramWaitsForTheTrainOrRefusesAfterTheLimit) {
     ::close(ready[0]);
     ::close(ready[1]);
 }
+
+TEST(PlatformNames, ListingsOfSettledDirectoriesAreReusedUntilTheDirectoryChanges) {
+    TempDir d;
+    WriteFileBytes(d.File("A.010"), B({1}));
+    // A directory last changed long ago: its listing is kept between lookups.
+    const timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, d.Path().c_str(), past, 0), 0);
+    EXPECT_EQ(plat::ResolvePath(d.File("a.010")), d.File("A.010"));
+    EXPECT_EQ(plat::ResolvePath(d.File("b.010")), d.File("b.010"));  // missing: kept as spelled
+    // A file added since changes the directory, so the next lookup sees it.
+    WriteFileBytes(d.File("B.010"), B({2}));
+    const timespec later[2] = {{1000000100, 0}, {1000000100, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, d.Path().c_str(), later, 0), 0);
+    EXPECT_EQ(plat::ResolvePath(d.File("b.010")), d.File("B.010"));
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(plat::ReadWholeFile(d.File("b.010"), bytes));
+    EXPECT_EQ(bytes, B({2}));
+}
