@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <mutex>
+#include <unordered_map>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -78,7 +79,7 @@ struct DirectoryListing {
     dev_t dev = 0;
     ino_t ino = 0;
     timespec mtime{};
-    std::map<std::string, std::string> byLowerName;  // first spelling in byte order
+    std::unordered_map<std::string, std::string> byLowerName;  // first spelling in byte order
 };
 
 // Finds an entry of dir whose name equals comp ignoring ASCII case.
@@ -96,6 +97,7 @@ bool FindCaseInsensitive(const std::string& dir, const std::string& comp, std::s
         DIR* d = ::opendir(path.c_str());
         if (!d) return false;
         l.byLowerName.clear();
+        l.byLowerName.reserve(static_cast<size_t>(st.st_size / 16) + 16);
         l.dev = st.st_dev;
         l.ino = st.st_ino;
         l.mtime = st.st_mtim;
