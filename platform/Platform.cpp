@@ -1,7 +1,11 @@
 #include "Platform.h"
 #include "PlatformTesting.h"
+#include "TrainLock.h"
 
 #include <algorithm>
+#include <map>
+#include <mutex>
+#include <unordered_map>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -59,20 +63,56 @@ std::string ToSlashes(const std::string& name) {
     return s;
 }
 
+std::string LowerAscii(const char* s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// The entries of one directory by their lower-cased names, read once and
+// read again only when the directory has changed (its identity or
+// modification time differ), so that looking up many missing names in a
+// large directory reads it once. A directory changed in the last two seconds
+// is read every time: a change within the file system's time granularity
+// would not show in its modification time.
+struct DirectoryListing {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    timespec mtime{};
+    std::unordered_map<std::string, std::string> byLowerName;  // first spelling in byte order
+};
+
 // Finds an entry of dir whose name equals comp ignoring ASCII case.
 bool FindCaseInsensitive(const std::string& dir, const std::string& comp, std::string& found) {
-    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-    if (!d) return false;
-    // Several spellings of one name can exist on a case-sensitive disk; take
-    // the first in byte order so the choice is repeatable.
-    bool ok = false;
-    while (dirent* e = ::readdir(d)) {
-        if (::strcasecmp(e->d_name, comp.c_str()) != 0) continue;
-        if (!ok || std::strcmp(e->d_name, found.c_str()) < 0) found.assign(e->d_name);
-        ok = true;
+    static std::mutex mutex;
+    static std::map<std::string, DirectoryListing> listings;
+    const std::string path = dir.empty() ? "." : dir;
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    std::lock_guard<std::mutex> guard(mutex);
+    DirectoryListing& l = listings[path];
+    const bool settled = ::time(nullptr) - st.st_mtim.tv_sec > 2;
+    if (!settled || l.byLowerName.empty() || l.dev != st.st_dev || l.ino != st.st_ino ||
+        l.mtime.tv_sec != st.st_mtim.tv_sec || l.mtime.tv_nsec != st.st_mtim.tv_nsec) {
+        DIR* d = ::opendir(path.c_str());
+        if (!d) return false;
+        l.byLowerName.clear();
+        l.byLowerName.reserve(static_cast<size_t>(st.st_size / 16) + 16);
+        l.dev = st.st_dev;
+        l.ino = st.st_ino;
+        l.mtime = st.st_mtim;
+        while (dirent* e = ::readdir(d)) {
+            auto [it, added] = l.byLowerName.emplace(LowerAscii(e->d_name), e->d_name);
+            // Several spellings of one name can exist on a case-sensitive
+            // disk; take the first in byte order so the choice is repeatable.
+            if (!added && std::strcmp(e->d_name, it->second.c_str()) < 0) it->second = e->d_name;
+        }
+        ::closedir(d);
     }
-    ::closedir(d);
-    return ok;
+    const auto it = l.byLowerName.find(LowerAscii(comp.c_str()));
+    if (it == l.byLowerName.end()) return false;
+    found = it->second;
+    return true;
 }
 
 std::string ParentOf(const std::string& path) {
@@ -184,6 +224,7 @@ bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& out) {
     out.clear();
     std::string path = ResolvePath(name);
     if (path.empty()) return Fail(kErrFileNotFound);
+    if (!LockTrainOf(path)) return false;
     // Non-blocking, so that a pipe or device under a train file's name is
     // refused instead of holding the program forever.
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -214,7 +255,42 @@ bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& out) {
     return true;
 }
 
-bool WriteNewFile(const std::string& name, const void* bytes, size_t len) {
+namespace {
+
+constexpr const char* kSavingTag = ".saving.";
+
+// Removes temporaries "." + base + ".saving.XXXXXX" in dir whose writer has
+// gone: a live save holds an exclusive lock on its temporary, so one whose
+// lock can be taken is stale.
+void RemoveStaleTemporaries(const std::string& parent, const std::string& base) {
+    const std::string prefix = "." + base + kSavingTag;
+    DIR* d = ::opendir(parent.empty() ? "." : parent.c_str());
+    if (!d) return;
+    std::vector<std::string> stale;
+    while (dirent* e = ::readdir(d)) {
+        if (std::strncmp(e->d_name, prefix.c_str(), prefix.size()) != 0) continue;
+        if (std::strlen(e->d_name) != prefix.size() + 6) continue;
+        stale.emplace_back(e->d_name);
+    }
+    ::closedir(d);
+    for (const auto& n : stale) {
+        const std::string full = (parent.empty() ? std::string() : parent + "/") + n;
+        Fd fd(::open(full.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        if (!fd.Ok()) continue;
+        struct stat st{};
+        if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) continue;  // its writer is still at work
+        struct stat now{};
+        // Only the very file that was checked is removed.
+        if (::lstat(full.c_str(), &now) == 0 && now.st_ino == st.st_ino && now.st_dev == st.st_dev)
+            ::unlink(full.c_str());
+    }
+}
+
+}  // namespace
+
+bool PendingSave::Prepare(const std::string& name, const void* bytes, size_t len) {
+    Discard();
     std::string path = ResolvePath(name);
     if (path.empty()) return Fail(kErrPathNotFound);
 
@@ -229,6 +305,7 @@ bool WriteNewFile(const std::string& name, const void* bytes, size_t len) {
     struct stat pst{};
     if (::stat(parent.empty() ? "." : parent.c_str(), &pst) != 0 || !S_ISDIR(pst.st_mode))
         return Fail(kErrPathNotFound);
+    if (!LockTrainOf(path)) return false;
 
     mode_t mode = 0666;
     {
@@ -251,31 +328,86 @@ bool WriteNewFile(const std::string& name, const void* bytes, size_t len) {
     std::string base = path.substr(parent.empty() ? 0 : parent.size() + 1);
     // The temporary's name must stay within the 255 bytes a name may have.
     if (base.size() > 200) base.resize(200);
-    std::string tmpl = (parent.empty() ? std::string() : parent + "/") + "." + base + ".saving.XXXXXX";
-    std::vector<char> tmpName(tmpl.begin(), tmpl.end());
-    tmpName.push_back('\0');
-    Fd tmp(::mkstemp(tmpName.data()));
-    if (!tmp.Ok()) return FailErrno(errno);
-    std::string tmpPath(tmpName.data());
+    RemoveStaleTemporaries(parent, base);
+    std::string tmpl = (parent.empty() ? std::string() : parent + "/") + "." + base + kSavingTag + "XXXXXX";
+    Fd tmp;
+    std::string tmpPath;
+    for (;;) {
+        std::vector<char> tmpName(tmpl.begin(), tmpl.end());
+        tmpName.push_back('\0');
+        tmp.Reset(::mkstemp(tmpName.data()));
+        if (!tmp.Ok()) return FailErrno(errno);
+        tmpPath.assign(tmpName.data());
+        if (::flock(tmp.Get(), LOCK_EX | LOCK_NB) != 0) return FailErrno(errno);
+        // Another save's clean-up may have taken it for stale between its
+        // creation and the lock; then it is no longer linked: start again.
+        struct stat ts{};
+        if (::fstat(tmp.Get(), &ts) == 0 && ts.st_nlink > 0) break;
+    }
 
     long long budget = g_writeFaultAfter;
-    bool ok = WriteAll(tmp.Get(), static_cast<const uint8_t*>(bytes), len, &budget) &&
-              ::fchmod(tmp.Get(), mode) == 0 && ::fsync(tmp.Get()) == 0;
-    int err = errno;
-    tmp.Close();
-    if (!ok || ::rename(tmpPath.c_str(), path.c_str()) != 0) {
-        if (ok) err = errno;
+    const bool ok = WriteAll(tmp.Get(), static_cast<const uint8_t*>(bytes), len, &budget) &&
+                    ::fchmod(tmp.Get(), mode) == 0 && ::fsync(tmp.Get()) == 0;
+    if (!ok) {
+        const int err = errno;
         ::unlink(tmpPath.c_str());
         return FailErrno(err);
     }
-    SyncDirectoryOf(path);
+    m_path = path;
+    m_tmpPath = tmpPath;
+    m_oldFd = old.Get() >= 0 ? ::dup(old.Get()) : -1;
+    m_tmpFd = ::dup(tmp.Get());
     t_lastError = 0;
     return true;
+}
+
+bool PendingSave::Commit() {
+    if (m_tmpPath.empty()) return Fail(kErrGeneric);
+    if (::rename(m_tmpPath.c_str(), m_path.c_str()) != 0) {
+        const int err = errno;
+        Discard();
+        return FailErrno(err);
+    }
+    SyncDirectoryOf(m_path);
+    m_tmpPath.clear();
+    Discard();
+    t_lastError = 0;
+    return true;
+}
+
+void PendingSave::Discard() {
+    if (!m_tmpPath.empty()) ::unlink(m_tmpPath.c_str());
+    m_tmpPath.clear();
+    m_path.clear();
+    if (m_tmpFd >= 0) ::close(m_tmpFd);
+    if (m_oldFd >= 0) ::close(m_oldFd);
+    m_tmpFd = m_oldFd = -1;
+}
+
+bool CanReplaceFile(const std::string& name) {
+    std::string path = ResolvePath(name);
+    if (path.empty()) return Fail(kErrPathNotFound);
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) {
+        const std::string parent = ParentOf(path);
+        struct stat pst{};
+        if (::stat(parent.empty() ? "." : parent.c_str(), &pst) != 0 || !S_ISDIR(pst.st_mode))
+            return Fail(kErrPathNotFound);
+        return true;
+    }
+    if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0) return Fail(kErrAccessDenied);
+    return true;
+}
+
+bool WriteNewFile(const std::string& name, const void* bytes, size_t len) {
+    PendingSave save;
+    return save.Prepare(name, bytes, len) && save.Commit();
 }
 
 bool AppendToFile(const std::string& name, const void* bytes, size_t len) {
     std::string path = ResolvePath(name);
     if (path.empty()) return Fail(kErrPathNotFound);
+    if (!LockTrainOf(path)) return false;
     struct stat st{};
     if (::stat(path.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode)) return Fail(kErrAccessDenied);
@@ -314,6 +446,9 @@ bool DeleteFile(const std::string& name) {
     struct stat st{};
     if (path.empty() || ::lstat(path.c_str(), &st) != 0) return Fail(path.empty() ? kErrFileNotFound : MissingCode(path));
     if (S_ISDIR(st.st_mode)) return Fail(kErrAccessDenied);
+    // A read-only file is kept, as a save would keep it.
+    if (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) return Fail(kErrAccessDenied);
+    if (!LockTrainOf(path)) return false;
     if (::unlink(path.c_str()) != 0) return FailErrno(errno);
     t_lastError = 0;
     return true;

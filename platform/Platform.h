@@ -12,6 +12,10 @@
 //  * Whole-file writes never leave a half-written file: the bytes go to a
 //    temporary file beside the target, are flushed to disk, and the temporary
 //    is renamed over the target. A read-only target is refused with 5.
+//    A program killed mid-save leaves its temporary behind; the next save of
+//    that file removes it.
+//  * Reading, writing or deleting a train's file takes the train's lock for
+//    the rest of the program (TrainLock.h).
 #pragma once
 
 #include <cstddef>
@@ -53,6 +57,35 @@ bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& out);
 // A target that exists but is no regular file is refused with 5.
 bool WriteNewFile(const std::string& name, const void* bytes, size_t len);
 
+// True when WriteNewFile or DeleteFile could replace or remove the file by
+// its attributes: it does not exist (and its directory does), or it is a
+// regular file that is not read-only. Otherwise false with the error a save
+// would give (3, or 5). Nothing is written.
+bool CanReplaceFile(const std::string& name);
+
+// A whole-file write in two steps, for a program that must have several files
+// written before any of them replaces its old version. Prepare makes every
+// check WriteNewFile makes and puts the bytes into a temporary beside the
+// target, flushed to disk; Commit renames it over the target. A save that is
+// discarded or destroyed before Commit removes its temporary and leaves the
+// target as it was. While it lives the temporary is locked; the next save of
+// the same file removes temporaries whose writer has gone (killed mid-save).
+class PendingSave {
+public:
+    PendingSave() = default;
+    PendingSave(const PendingSave&) = delete;
+    PendingSave& operator=(const PendingSave&) = delete;
+    ~PendingSave() { Discard(); }
+    bool Prepare(const std::string& name, const void* bytes, size_t len);
+    bool Commit();
+    void Discard();
+private:
+    std::string m_path;
+    std::string m_tmpPath;
+    int m_oldFd = -1;
+    int m_tmpFd = -1;
+};
+
 // Opens or creates a file and appends bytes at its end (exclusive lock),
 // flushed to disk before it returns.
 bool AppendToFile(const std::string& name, const void* bytes, size_t len);
@@ -61,7 +94,8 @@ bool AppendToFile(const std::string& name, const void* bytes, size_t len);
 bool FileExists(const std::string& name);
 bool IsDirectory(const std::string& name);
 
-// Removes a file. Fails with 2 when it does not exist.
+// Removes a file. Fails with 2 when it does not exist, and with 5 for a
+// directory or a read-only file (one a save would refuse to replace).
 bool DeleteFile(const std::string& name);
 
 // Holds an advisory lock on a file for as long as the object lives; used by

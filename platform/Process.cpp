@@ -1,4 +1,5 @@
 #include "Process.h"
+#include "TrainLock.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -43,6 +44,8 @@ ProcessResult RunOnPath(const std::string& program, const std::vector<std::strin
     // The child writes to the same console: what was printed before must
     // come out before what it prints.
     std::fflush(nullptr);
+    // The child may work on the trains this program has open.
+    ReleaseTrainLocks();
     pid_t pid = 0;
     if (::posix_spawn(&pid, full.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return r;
     r.started = true;

@@ -66,11 +66,13 @@ int CAllocFile::AppendAllocation(const uint8_t* record) {
     if (!Grow(1)) return 0;
     const size_t len = std::min<size_t>(GetRecordLength(), al::kRecordSize);
     std::memcpy(m_Data.data() + CurrentOffset(), record, len);
+    NoteDataEdit();
     m_Vehicle = VehicleCache{};
     return 1;
 }
 
 void CAllocFile::Empty() {
+    NoteDataEdit();
     m_Data.clear();
     m_bLoaded = true;
     m_nCurrent = 0;
@@ -144,16 +146,22 @@ int CAllocFile::NextVehicle() {
 
 // Describes the vehicle of the current record: back to the record that
 // starts it (part 0 or 255), then forward over the records with its key.
-// The walk is a few records, so it is redone on every call; a cache kept
-// by key alone would answer for an earlier vehicle whose sequence number
-// wrapped to the same key, or for records edited since.
+// The description is kept for the record it was made for until the records
+// change (a cache kept by key alone would answer for an earlier vehicle whose
+// sequence number wrapped to the same key, or for records edited since).
 void CAllocFile::DescribeVehicle() {
     VehicleCache c;
     int i = GetIndex();
+    if (m_Vehicle.index == i && m_Vehicle.edits == DataEdits() && m_Vehicle.count == GetCount() &&
+        m_Vehicle.recordLength == GetRecordLength())
+        return;
+    c.index = i;
+    c.edits = DataEdits();
+    c.count = GetCount();
+    c.recordLength = GetRecordLength();
     if (IsValid(i)) {
         c.key = KeyAt(i);
-        const RecordRange r = AllocVehicleRecords(
-            i, GetCount(), [this](int k) { return FieldAt(k, al::kPart); }, [this](int k) { return KeyAt(k); });
+        const RecordRange r = VehicleRecords(i);
         c.firstAxle = static_cast<int>(FieldAt(r.begin, al::kFirstAxle));
         c.startTime = RawToMs(FieldAt(r.begin, al::kStartTime));
         c.lastAxle = static_cast<int>(FieldAt(r.end - 1, al::kLastAxle));
@@ -161,6 +169,57 @@ void CAllocFile::DescribeVehicle() {
         c.records = r.end - r.begin;
     }
     m_Vehicle = c;
+}
+
+namespace {
+// Records a walk takes one by one before it turns to the walk index.
+constexpr int kShortWalk = 8;
+
+bool StartsVehicle(uint32_t part) { return part == 0 || part == al::kPartWhole; }
+}  // namespace
+
+const CAllocFile::WalkIndex& CAllocFile::Walks() {
+    const int n = GetCount();
+    if (m_Walks.built && m_Walks.edits == DataEdits() && m_Walks.count == n &&
+        m_Walks.recordLength == GetRecordLength())
+        return m_Walks;
+    WalkIndex w;
+    w.built = true;
+    w.edits = DataEdits();
+    w.count = n;
+    w.recordLength = GetRecordLength();
+    w.start.resize(static_cast<size_t>(std::max(n, 0)));
+    w.runEnd.resize(w.start.size());
+    for (int k = 0; k < n; ++k)
+        w.start[k] = k == 0 || StartsVehicle(FieldAt(k, al::kPart)) ? k : w.start[k - 1];
+    for (int k = n - 1; k >= 0; --k)
+        w.runEnd[k] = k + 1 < n && KeyAt(k + 1) == KeyAt(k) ? w.runEnd[k + 1] : k + 1;
+    m_Walks = std::move(w);
+    return m_Walks;
+}
+
+RecordRange CAllocFile::VehicleRecords(int i) {
+    const int n = GetCount();
+    const int key = KeyAt(i);
+    RecordRange r{i, i + 1};
+    int steps = 0;
+    while (r.begin > 0 && !StartsVehicle(FieldAt(r.begin, al::kPart))) {
+        --r.begin;
+        if (++steps == kShortWalk) {
+            r.begin = Walks().start[r.begin];
+            break;
+        }
+    }
+    r.end = r.begin + 1;
+    steps = 0;
+    while (r.end < n && KeyAt(r.end) == key) {
+        if (++steps == kShortWalk) {
+            r.end = Walks().runEnd[r.end];
+            break;
+        }
+        ++r.end;
+    }
+    return r;
 }
 
 int CAllocFile::VehicleFirstAxle() {
@@ -269,6 +328,7 @@ int CAllocFile::BuildFromAxles(const char* base) {
     m_szFileName = b + ".041";
     // Start from an empty allocation whose times are plain milliseconds.
     m_Data.clear();
+    NoteDataEdit();
     m_bLoaded = true;
     m_nCurrent = 0;
     m_Vehicle = VehicleCache{};

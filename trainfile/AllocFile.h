@@ -9,6 +9,8 @@
 #include "AxleFile.h"
 #include "TrainFile.h"
 
+#include <vector>
+
 // True when the axles look like an articulated train: from axle 4 on, the
 // axles pair into trucks (below 11 ft apart) at least 40 ft from the next
 // truck. Pairs where either axle runs at 10 mph or slower are not judged.
@@ -132,6 +134,13 @@ public:
 private:
     struct VehicleCache {
         int key = -1;  // -1: nothing described
+        // The record, record area edit count, count and record length the
+        // description was made for; the next question about the same
+        // vehicle is answered from it.
+        int index = -1;
+        uint64_t edits = 0;
+        int count = 0;
+        unsigned recordLength = 0;
         int firstAxle = 0;
         int lastAxle = 0;
         int startTime = 0;
@@ -139,10 +148,28 @@ private:
         int records = 0;
     };
 
+    // For every record, where the walk back from it stops and where the run
+    // of records with its key ends, built in one pass; valid while the
+    // records, their count and length are as they were when it was built.
+    struct WalkIndex {
+        bool built = false;
+        uint64_t edits = 0;
+        int count = 0;
+        unsigned recordLength = 0;
+        std::vector<int> start;
+        std::vector<int> runEnd;
+    };
+
     uint32_t FieldAt(int i, const layout::Field& f) const;
     bool SetFieldAtChecked(int i, const layout::Field& f, uint32_t v);
     int KeyAt(int i) const;
     void DescribeVehicle();
+    // The records of record i's vehicle, as AllocVehicleRecords finds them.
+    // Walks of a few records go record by record; a longer one (a file whose
+    // vehicles have no start record, or long runs of one key) finishes
+    // through the walk index, so every vehicle costs the same.
+    RecordRange VehicleRecords(int i);
+    const WalkIndex& Walks();
     // Reverse with the mirror time (raw units, first + last) and mirror axle.
     int ReverseAbout(uint32_t mirror, uint32_t lastAxle);
     // Makes one vehicle of k axles from axle next on; advances next.
@@ -150,4 +177,5 @@ private:
 
     VehicleCache m_Vehicle;
     BuildReport m_Build;
+    WalkIndex m_Walks;
 };

@@ -142,6 +142,7 @@ uint32_t ScaleMsToRaw(uint32_t ms, float timeScale) {
 CTrainFile::CTrainFile() { SetDefaultHeader(m_Header); }
 
 void CTrainFile::Clear() {
+    NoteDataEdit();
     SetRecordCount(0);
     m_nCurrent = 0;
     m_Data.clear();
@@ -149,6 +150,7 @@ void CTrainFile::Clear() {
 }
 
 int CTrainFile::Load(const char* name) {
+    NoteDataEdit();
     std::string n = name ? name : "";
     m_szFileName = n;
     std::vector<uint8_t> bytes;
@@ -230,6 +232,7 @@ int CTrainFile::Prev() {
 }
 
 int CTrainFile::Grow(unsigned n) {
+    NoteDataEdit();
     const unsigned len = GetRecordLength();
     if (len == 0) return 0;
     if (static_cast<size_t>(GetCount()) + n > 0xFFFF) return 0;  // the header holds a 16-bit count
@@ -238,6 +241,7 @@ int CTrainFile::Grow(unsigned n) {
 }
 
 int CTrainFile::Insert(int i, const uint8_t* rec) {
+    NoteDataEdit();
     if (i < 0 || i > GetCount() || !rec) return 0;
     if (!Grow(1)) return 0;
     unsigned len = GetRecordLength();
@@ -249,6 +253,7 @@ int CTrainFile::Insert(int i, const uint8_t* rec) {
 }
 
 int CTrainFile::Delete(int i) {
+    NoteDataEdit();
     unsigned len = GetRecordLength();
     if (len == 0 || !IsValid(i)) return 0;
     size_t count = static_cast<size_t>(GetCount());
@@ -261,6 +266,7 @@ int CTrainFile::Delete(int i) {
 }
 
 int CTrainFile::Swap(int a, int b) {
+    NoteDataEdit();
     if (a == b) return 1;
     unsigned len = GetRecordLength();
     if (len == 0 || !IsValid(a) || !IsValid(b)) return 0;
@@ -270,6 +276,7 @@ int CTrainFile::Swap(int a, int b) {
 }
 
 int CTrainFile::AppendEntry(const uint8_t* bytes, unsigned len) {
+    NoteDataEdit();
     if (GetRecordLength() != 0 || (!bytes && len)) return 0;
     if (GetStoredCount() >= 0xFFFF) return 0;  // the header holds a 16-bit count
     m_Data.insert(m_Data.end(), bytes, bytes + len);
@@ -280,6 +287,7 @@ int CTrainFile::AppendEntry(const uint8_t* bytes, unsigned len) {
 }
 
 int CTrainFile::AppendRecords(std::span<const uint8_t> records) {
+    NoteDataEdit();
     const unsigned len = GetRecordLength();
     if (len == 0 || records.size() % len != 0) return 0;
     const size_t count = static_cast<size_t>(GetCount());
@@ -305,6 +313,7 @@ std::span<const uint8_t> CTrainFile::RecordBytes() const {
 }
 
 void CTrainFile::SetData(std::vector<uint8_t> data) {
+    NoteDataEdit();
     m_Data = std::move(data);
     m_bLoaded = true;
 }
@@ -319,7 +328,10 @@ size_t CTrainFile::CurrentOffset() const {
 
 uint32_t CTrainFile::GetField(const layout::Field& f) const { return layout::Get(m_Data, CurrentOffset(), f); }
 
-bool CTrainFile::SetField(const layout::Field& f, uint32_t v) { return layout::Set(m_Data, CurrentOffset(), f, v); }
+bool CTrainFile::SetField(const layout::Field& f, uint32_t v) {
+    NoteDataEdit();
+    return layout::Set(m_Data, CurrentOffset(), f, v);
+}
 
 uint32_t CTrainFile::GetFieldAt(int i, const layout::Field& f) const {
     if (!IsValid(i)) return 0;
@@ -327,6 +339,7 @@ uint32_t CTrainFile::GetFieldAt(int i, const layout::Field& f) const {
 }
 
 bool CTrainFile::SetFieldAt(int i, const layout::Field& f, uint32_t v) {
+    NoteDataEdit();
     if (!IsValid(i)) return false;
     return layout::Set(m_Data, static_cast<size_t>(i) * GetRecordLength(), f, v);
 }

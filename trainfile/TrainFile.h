@@ -121,9 +121,15 @@ public:
     void SetHeaderField(const layout::Field& f, uint32_t v);
 
     // Record area.
-    std::span<uint8_t> Data() { return m_Data; }
+    std::span<uint8_t> Data() {
+        NoteDataEdit();  // the caller may write through the span
+        return m_Data;
+    }
     std::span<const uint8_t> Data() const { return m_Data; }
     uint32_t GetDataSize() const { return static_cast<uint32_t>(m_Data.size()); }
+    // Grows whenever the record area may have changed, so that what a class
+    // derives from the records knows when to derive it again.
+    uint64_t DataEdits() const { return m_nDataEdits; }
     // Byte offset of the current record in the record area.
     size_t CurrentOffset() const;
     // Bounds-checked fields of the current record / of record i.
@@ -146,6 +152,7 @@ protected:
     // Replaces the record area (marks the object as holding data).
     void SetData(std::vector<uint8_t> data);
     void Clear();
+    void NoteDataEdit() { ++m_nDataEdits; }
 
     uint8_t m_Header[layout::header::kSize];
     std::vector<uint8_t> m_Data;  // the record area
@@ -153,4 +160,5 @@ protected:
     std::string m_szFileName;
     int m_nCurrent = 0;
     float m_fTimeScale = 1.0f;
+    uint64_t m_nDataEdits = 0;
 };

@@ -228,18 +228,18 @@ TEST(Edgemill, CommandLineAndFileErrors) {
     ::mkdir(blocked.dir.File("T.011").c_str(), 0755);
     auto r = RunProgram(ProgramPath("edgemill"), {"T"}, blocked.dir.Path());
     EXPECT_EQ(r.status, kShellCannotOpen);
-    EXPECT_EQ(r.out, "\nCannot open file(s) T.007 or T.010 or T.011\n");
+    EXPECT_EQ(r.out, "\nCannot open file(s) T.007 or T.010 or T.011\nError 5 writing file \"T.011\"\n");
     EXPECT_FALSE(blocked.Has("T.010"));
 
-    // A read-only .011 is found only when it is written: the .010 written
-    // just before it gets its former contents back, or goes again.
+    // A read-only .011 fails the run before anything is written: the .010
+    // keeps its contents, or stays absent.
     Train readOnly;
     Edges(readOnly.io, 0, "A AB B -");
     WriteFileBytes(readOnly.dir.File("T.010"), {1, 2, 3});
     WriteFileBytes(readOnly.dir.File("T.011"), {4, 5});
     ::chmod(readOnly.dir.File("T.011").c_str(), 0444);
     EXPECT_EQ(readOnly.Run().status, kShellCannotOpen);
-    EXPECT_EQ(readOnly.run.out, "\nCannot open file(s) T.007 or T.010 or T.011\n");
+    EXPECT_EQ(readOnly.run.out, "\nCannot open file(s) T.007 or T.010 or T.011\nError 5 writing file \"T.011\"\n");
     EXPECT_EQ(readOnly.axles, (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(readOnly.moves, (std::vector<uint8_t>{4, 5}));
     ::chmod(readOnly.dir.File("T.010").c_str(), 0644);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <sys/stat.h>
 
 using namespace fixture;
 
@@ -218,4 +219,17 @@ TEST(TrimwellRun, LaterOperationsSeeTheFilesEarlierOnesWrote) {
     std::vector<AxleView> a = ReadAxles(d.File("T.010"));
     ASSERT_EQ(a.size(), 22u);
     for (unsigned j = 0; j < 22; ++j) EXPECT_EQ(a[j].Eighths(), 37u * 8 + 4) << "axle " << j;
+}
+
+TEST(TransducerError, ASpacingThatCannotBeSavedIsNotShownAsCorrected) {
+    TempDir d;
+    TrainSpec().Add(kLoco, 6, k7ft, k7ft).Add(kCar, 4, k5ft, k5ft).Add(kCar, 4, k5ft, k5ft).Write(d);
+    ::chmod(d.File("T.012").c_str(), 0444);
+    const std::vector<uint8_t> before = ReadFileBytes(d.File("T.012"));
+    RunResult r = RunTrimwell(d.Path(), {"T", "/OP1"});
+    EXPECT_NE(r.out.find(Op1Row("Error=00.11 Error 5 creating file \"T.012\"\n(AB 60 not changed)")),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("=>"), std::string::npos) << r.out;
+    EXPECT_EQ(ReadFileBytes(d.File("T.012")), before);
 }

@@ -69,28 +69,9 @@ std::string WithExtension(const std::string& base, const char* ext) { return bas
 
 // Removes an output that this run does not produce; a stale .010 or .011 of an
 // earlier conversion must not outlive a run that found nothing for it.
-void RemoveOutput(const std::string& name) {
-    if (plat::FileExists(name) && !plat::IsDirectory(name)) plat::DeleteFile(name);
-}
-
-// What an output file held before this run wrote it.
-struct OldContents {
-    bool existed = false;
-    std::vector<uint8_t> bytes;
-};
-
-OldContents KeepOldContents(const std::string& name) {
-    OldContents old;
-    old.existed = plat::FileExists(name) && !plat::IsDirectory(name);
-    if (old.existed) plat::ReadWholeFile(name, old.bytes);  // an empty file reads as no bytes
-    return old;
-}
-
-void Restore(const std::string& name, const OldContents& old) {
-    if (old.existed)
-        plat::WriteNewFile(name, old.bytes.data(), old.bytes.size());
-    else
-        plat::DeleteFile(name);
+bool RemoveOutput(const std::string& name) {
+    if (!plat::FileExists(name) || plat::IsDirectory(name)) return true;
+    return plat::DeleteFile(name);
 }
 
 }  // namespace
@@ -127,6 +108,13 @@ int EdgemillMain(int argc, const char* const* argv, FILE* out) {
                      moveName.c_str());
         return kEdgemillCannotOpen;
     };
+    // The error number says why (a full disk, a read-only output ...).
+    auto cannotWrite = [&](const std::string& name) {
+        const uint32_t err = plat::GetLastError();
+        cannotOpen();
+        std::fprintf(out, "Error %u writing file \"%s\"\n", static_cast<unsigned>(err), name.c_str());
+        return kEdgemillCannotOpen;
+    };
 
     std::vector<uint8_t> ioBytes;
     if (!plat::ReadWholeFile(ioName, ioBytes)) {
@@ -134,24 +122,26 @@ int EdgemillMain(int argc, const char* const* argv, FILE* out) {
         if (plat::GetLastError() != plat::kErrSuccess) return cannotOpen();
         ioBytes.clear();
     }
-    // An output name taken by a directory cannot be opened for writing.
-    if (plat::IsDirectory(axleName) || plat::IsDirectory(moveName)) return cannotOpen();
+    // Both outputs are replaced or removed by the run, so both must be
+    // writable before anything is touched: a read-only one, or a directory
+    // under an output's name, fails the run with both kept.
+    if (!plat::CanReplaceFile(axleName)) return cannotWrite(axleName);
+    if (!plat::CanReplaceFile(moveName)) return cannotWrite(moveName);
 
     EdgemillConversion c = ConvertIoEvents(ioBytes, opt);
-    // Both outputs are written, or neither: when the .011 cannot be written
-    // after the .010 was, the .010 gets its former contents back.
-    if (!c.axles.empty()) {
-        const OldContents oldAxles = KeepOldContents(axleName);
-        if (!plat::WriteNewFile(axleName, c.axles.data(), c.axles.size())) return cannotOpen();
-        if (!c.movements.empty() && !plat::WriteNewFile(moveName, c.movements.data(), c.movements.size())) {
-            Restore(axleName, oldAxles);
-            return cannotOpen();
-        }
-    } else if (!c.movements.empty() && !plat::WriteNewFile(moveName, c.movements.data(), c.movements.size())) {
-        return cannotOpen();
-    }
-    if (c.axles.empty()) RemoveOutput(axleName);
-    if (c.movements.empty()) RemoveOutput(moveName);
+    // Both outputs are written in full before either replaces its old
+    // version, so a failure leaves both as they were. Only a kill between
+    // the two renames can leave a new .010 beside an old .011; the next run
+    // rewrites both from the .007.
+    plat::PendingSave axleSave, moveSave;
+    if (!c.axles.empty() && !axleSave.Prepare(axleName, c.axles.data(), c.axles.size()))
+        return cannotWrite(axleName);
+    if (!c.movements.empty() && !moveSave.Prepare(moveName, c.movements.data(), c.movements.size()))
+        return cannotWrite(moveName);
+    if (!c.axles.empty() && !axleSave.Commit()) return cannotWrite(axleName);
+    if (!c.movements.empty() && !moveSave.Commit()) return cannotWrite(moveName);
+    if (c.axles.empty() && !RemoveOutput(axleName)) return cannotWrite(axleName);
+    if (c.movements.empty() && !RemoveOutput(moveName)) return cannotWrite(moveName);
     std::fputs(c.console.c_str(), out);
     return c.status;
 }

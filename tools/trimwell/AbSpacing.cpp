@@ -84,9 +84,15 @@ bool WriteABSpacing(const std::string& base, double error, FILE* out) {
     if (!wheel.Load(base.c_str())) return false;
     const unsigned oldSpacing = wheel.GetABSpacing();
     const uint32_t newSpacing = TruncToU32(static_cast<long double>(oldSpacing * (error + 1.0)));
-    std::fprintf(out, "(AB %02u => %02u)", oldSpacing, static_cast<unsigned>(newSpacing));
     wheel.SetABSpacing(static_cast<uint8_t>(newSpacing));  // the field holds one byte
-    return wheel.Save() != 0;
+    // The corrected spacing is shown only once it is in the file; a failed
+    // save has printed its error number.
+    if (!wheel.Save()) {
+        std::fprintf(out, "(AB %02u not changed)", oldSpacing);
+        return false;
+    }
+    std::fprintf(out, "(AB %02u => %02u)", oldSpacing, static_cast<unsigned>(newSpacing));
+    return true;
 }
 
 bool RecalcAxleSpeeds(const std::string& base) {

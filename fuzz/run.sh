@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets (tree build-fuzz, clang with libFuzzer, address and
+# undefined-behaviour sanitizers), makes their seed corpora from simulated
+# trains and runs every target (or the ones named) for a fixed number of
+# executions. Any crash, sanitizer report, hang (10 s per input) or runaway
+# memory stops the run with a non-zero status; the input is kept in
+# build-fuzz/artifacts/.
+#   fuzz/run.sh [--runs=N] [--time=S] [--keep] [target ...]
+#     --runs=N   executions per target (default 2000: the smoke run)
+#     --time=S   stop each target after S seconds even if N is not reached
+#     --keep     grow the corpora in build-fuzz/corpus/<target> (else each
+#                run starts from the seeds and keeps nothing)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+runs=2000
+time_limit=0
+keep=0
+targets=()
+for a in "$@"; do
+  case "$a" in
+    --runs=*) runs=${a#--runs=} ;;
+    --time=*) time_limit=${a#--time=} ;;
+    --keep) keep=1 ;;
+    -*) echo "unknown option $a" >&2; exit 2 ;;
+    *) targets+=("$a") ;;
+  esac
+done
+
+if ! command -v clang++ >/dev/null; then
+  echo "fuzz: clang++ not found, fuzz targets not built" >&2
+  exit 1
+fi
+jobs=$(nproc 2>/dev/null || echo 2)
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug -DTRAIN_FUZZ=ON \
+  -DTRAIN_TESTS=OFF "${launcher[@]}" >/dev/null
+cmake --build build-fuzz -j"$jobs" --target fuzz_all >/dev/null
+
+bin=build-fuzz/bin
+seeds=build-fuzz/seeds
+rm -rf "$seeds"
+"$bin/fuzz_seeds" "$seeds" >/dev/null
+mkdir -p build-fuzz/artifacts
+
+if [ ${#targets[@]} -eq 0 ]; then
+  while IFS=: read -r name corpus; do
+    [ -n "$name" ] && targets+=("$name")
+  done < build-fuzz/fuzz_targets.txt
+fi
+
+status=0
+for t in "${targets[@]}"; do
+  kind=$(grep "^$t:" build-fuzz/fuzz_targets.txt | cut -d: -f2)
+  if [ -z "$kind" ]; then
+    echo "fuzz: no target $t" >&2
+    status=1
+    continue
+  fi
+  if [ "$keep" = 1 ]; then
+    corpus=build-fuzz/corpus/$t
+    mkdir -p "$corpus"
+  else
+    corpus=$(mktemp -d /tmp/trainfuzz_corpus_XXXXXX)
+  fi
+  log=$(mktemp /tmp/trainfuzz_log_XXXXXX)
+  start=$(date +%s)
+  if "$bin/fuzz_$t" -runs="$runs" -max_total_time="$time_limit" -timeout=10 -rss_limit_mb=2048 -close_fd_mask=3 \
+       -artifact_prefix="build-fuzz/artifacts/$t-" "$corpus" "$seeds/$kind" >"$log" 2>&1; then
+    execs=$(grep -o 'Done [0-9]* runs' "$log" | tail -1 | cut -d' ' -f2)
+    echo "fuzz_$t: ${execs:-?} executions in $(( $(date +%s) - start )) s, nothing found"
+  else
+    echo "fuzz_$t: FAILED (log below, input in build-fuzz/artifacts/)" >&2
+    tail -40 "$log" >&2
+    status=1
+  fi
+  rm -f "$log"
+  [ "$keep" = 1 ] || rm -rf "$corpus"
+done
+exit $status
