@@ -80,12 +80,6 @@ TEST(TraindumpCorrelation, RecordsFieldsAndHexCutAndWidenTheCars) {
     r = Dump(dir, {"--records=1", "--hex", "T.071"});
     EXPECT_TRUE(Contains(r.out, "\n    +0000  14 00 04 00 00 00 00 00 20 4e 4e 4e 0b 00 0c 00\n")) << r.out;
     EXPECT_TRUE(Contains(r.out, "\n        +0000  4e 4e 0b 00 0c 00 bc 02 00 00\n")) << r.out;
-
-    // A .071 under another name is still found by its header words.
-    WriteTwoCars(dir, "T.BAK");
-    r = Dump(dir, {"T.BAK"});
-    EXPECT_TRUE(Contains(r.out, "type: type 0x071 by its header words (.071)")) << r.out;
-    EXPECT_FALSE(LineStarting(r.out, "car 1 @94: ").empty()) << r.out;
 }
 
 TEST(TraindumpCorrelation, JsonHoldsEachCarWithItsAxleEntriesAsParts) {
