@@ -104,6 +104,28 @@ std::vector<DamageCase> DamageCases() {
     c.push_back({"T.XYZ", stranger,
                  "  not-identified: not identified: the extension .XYZ is not in the type table and the header "
                  "words match no type"});
+    // Correlation cars: a car of 2 axles (30 bytes) at offset 64, then a
+    // second car of 2 axles whose length field lies.
+    const fixture::CorrelationCarSpec twoAxles{.car = 1, .axles = {{}, {}}};
+    auto cars = [&](std::optional<uint16_t> secondLength, TrainFileBuilder b = CorrelationFileBuilder()) {
+        fixture::CorrelationCarSpec second = twoAxles;
+        second.car = 2;
+        second.length = secondLength;
+        return b.Add(CorrelationCar(twoAxles)).Add(CorrelationCar(second));
+    };
+    for (uint16_t len : {0, 9})
+        c.push_back({"T.071", cars(len).Build(),
+                     "  walk-stops: walk stops at car 1 (offset 94): length " + std::to_string(len) +
+                         "; 30 bytes after it are not reached"});
+    c.push_back({"T.071", cars(25).Build(),
+                 "  walk-stops: walk stops at car 1 (offset 94): length 25, not 10 + 10 x n; 30 bytes after it are "
+                 "not reached"});
+    c.push_back({"T.071", cars(40).Build(), "  walk-stops: walk stops at car 1 (offset 94): length 40, only 30 bytes left"});
+    c.push_back({"T.071", cars({}).Count(3).Build(), "  record-count: header counts 3 cars, 2 walked"});
+    c.push_back({"T.071", cars({}, CorrelationFileBuilder().FileLength(64)).Build(),
+                 "  file-length: header file length 64, the file has 124 bytes"});
+    c.push_back({"T.071", cars({}, CorrelationFileBuilder().Trailing({0x0a})).Build(),
+                 "  partial-record: 1 byte after the last car at offset 124"});
     return c;
 }
 

@@ -107,3 +107,25 @@ TEST(TraindumpMalformed, NoFileOrAHeaderAloneShowsWhatIsThere) {
         EXPECT_FALSE(a.problems.empty()) << size;
     }
 }
+
+TEST(TraindumpMalformed, CorrelationCarsOfEveryLengthWalkOnlyWhenTheyAreWholeAxleEntries) {
+    Sink sink;
+    for (uint16_t len = 0; len < 70; ++len) {
+        fixture::Record car(len);
+        if (len >= 2) car.U16(0, len);
+        LoadedFile f;
+        f.name = "T.071";
+        f.bytes = fixture::CorrelationFileBuilder().Add(car).Add(car).Build();
+        SCOPED_TRACE(std::to_string(len) + " bytes");
+        InspectFully(f, sink.f);
+        const Analysis a = Analyze(f);
+        ASSERT_EQ(a.kind, Kind::Correlation);
+        if (len >= 10 && len % 10 == 0) {
+            EXPECT_EQ(a.records.size(), 2u);
+            EXPECT_TRUE(a.problems.empty()) << a.problems.front().text;
+        } else {
+            EXPECT_TRUE(a.records.empty());
+            ASSERT_FALSE(a.problems.empty());
+        }
+    }
+}

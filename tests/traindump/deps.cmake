@@ -5,3 +5,5 @@ set(TEST_PROGRAMS_traindump traindump trainsim)
 if(TARGET edgemill)
   list(APPEND TEST_PROGRAMS_traindump edgemill)
 endif()
+# The correlation tests dump what heatlink writes.
+list(APPEND TEST_PROGRAMS_traindump heatlink)

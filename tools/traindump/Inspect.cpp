@@ -4,6 +4,7 @@
 #include "AxleLayout.h"
 #include "CarListLayout.h"
 #include "ConsistLayout.h"
+#include "CorrelationLayout.h"
 #include "DetectorLayout.h"
 #include "DigitizerLayout.h"
 #include "Event024Layout.h"
@@ -95,6 +96,7 @@ KindLayout LayoutOf(Kind k) {
         case Kind::TagRead:
             return {layout::tagread::kHeaderFields, layout::tagread::kRecordFields, layout::tagread::kRecordSize,
                     kTagReadText};
+        case Kind::Correlation: return {layout::correlation::kHeaderFields, layout::correlation::kCarFields, 0, {}};
         case Kind::Generic: break;
     }
     return {{}, {}, 0, {}};
@@ -210,9 +212,12 @@ void WalkFixed(const LoadedFile& f, Analysis& a, const KindLayout& lay) {
 }
 
 // Variable records led by a u16 length that covers the record: consist
-// entries and digitizer blocks. minLength is the smallest length that can
-// be walked past.
-void WalkVariable(const LoadedFile& f, Analysis& a, const Field& lengthField, size_t minLength, const char* what) {
+// entries, digitizer blocks and correlation cars. minLength is the smallest
+// length that can be walked past; with a unit, a length must be minLength
+// plus a whole number of units (a car header and its axle entries), and a
+// length that is not cannot be trusted to lead to the next record.
+void WalkVariable(const LoadedFile& f, Analysis& a, const Field& lengthField, size_t minLength, const char* what,
+                  size_t unit = 1) {
     const auto data = DataOf(f);
     size_t off = 0;
     while (off < data.size()) {
@@ -227,6 +232,13 @@ void WalkVariable(const LoadedFile& f, Analysis& a, const Field& lengthField, si
             a.problems.push_back({"walk-stops", Format("walk stops at %s %zu (offset %zu): length %zu; %zu bytes "
                                                        "after it are not reached",
                                                        what, a.records.size(), hdr::kSize + off, len, left)});
+            break;
+        }
+        if ((len - minLength) % unit != 0) {
+            a.problems.push_back({"walk-stops", Format("walk stops at %s %zu (offset %zu): length %zu, not %zu + "
+                                                       "%zu x n; %zu bytes after it are not reached",
+                                                       what, a.records.size(), hdr::kSize + off, len, minLength, unit,
+                                                       left)});
             break;
         }
         if (len > left) {
@@ -383,6 +395,7 @@ const char* KindName(Kind k) {
         case Kind::Alloc: return "axle allocation";
         case Kind::Scale: return "scale entries";
         case Kind::TagRead: return "tag reads";
+        case Kind::Correlation: return "HBD correlation cars";
     }
     return "";
 }
@@ -402,6 +415,7 @@ Kind KindOfTypeCode(uint32_t code) {
         case 0x041: return Kind::Alloc;
         case 0x055: return Kind::Scale;
         case 0x060: return Kind::TagRead;
+        case 0x071: return Kind::Correlation;
         default: return Kind::Generic;
     }
 }
@@ -523,6 +537,12 @@ Analysis Analyze(const LoadedFile& f, const TrainContext& ctx) {
             a.problems.push_back({"record-count", Format("header counts %u entries, %zu walked", a.countField,
                                                          a.records.size())});
         CheckConsist(f, a);
+    } else if (a.kind == Kind::Correlation) {
+        namespace co = layout::correlation;
+        WalkVariable(f, a, co::kRecordLength, co::kCarHeaderSize, "car", co::kAxleEntrySize);
+        if (a.countField != a.records.size())
+            a.problems.push_back(
+                {"record-count", Format("header counts %u cars, %zu walked", a.countField, a.records.size())});
     } else if (a.kind == Kind::Digitizer) {
         WalkVariable(f, a, layout::digitizer::kBlockLength, layout::digitizer::kBlockHeaderSize, "block");
         CheckDigitizer(f, a);
@@ -686,6 +706,51 @@ void DecodeDigitizerBlock(Item& it) {
     if (used < it.bytes.size()) it.areas.push_back({"odd byte", used, it.bytes.subspan(used)});
 }
 
+// A code byte as its letter, or in hex when it is no printable character.
+std::string CodeLetter(uint32_t c) { return c >= 32 && c < 127 ? std::string(1, char(c)) : Format("0x%02x", c); }
+
+bool IsAlarmCode(uint32_t c) {
+    return std::any_of(std::begin(layout::detector::kAlarmCodes), std::end(layout::detector::kAlarmCodes),
+                       [&](char a) { return uint32_t(uint8_t(a)) == c; });
+}
+
+// A correlation car: its header, then one part per axle entry, numbered
+// from 1 in the order the detector saw the axles. The walk hands over only
+// cars of 10 + 10 x n bytes.
+void DecodeCorrelationCar(Item& it) {
+    namespace co = layout::correlation;
+    ReadFields(it, co::kCarFields, 0, std::min(it.bytes.size(), co::kCarHeaderSize));
+    const size_t entries = it.bytes.size() > co::kCarHeaderSize
+                               ? (it.bytes.size() - co::kCarHeaderSize) / co::kAxleEntrySize
+                               : 0;
+    const uint32_t car = Raw(it, co::kCarNumber);
+    AddInt(it, "car", car);
+    AddInt(it, "vehicle", int64_t(car) - 1);
+    AddInt(it, "axles", int64_t(entries));
+    AddInt(it, "alarms", Raw(it, co::kAlarmCount));
+    AddInt(it, "first_alarm_axle", Raw(it, co::kFirstAlarmAxle));
+    const uint32_t side = Raw(it, co::kAlarmSide);
+    AddText(it, "alarm_side", side == uint8_t(co::kNoAlarmSide) ? std::string("none") : CodeLetter(side));
+    AddText(it, "alarm_code", CodeLetter(Raw(it, co::kAlarmCode)));
+    for (size_t k = 0; k < entries; ++k) {
+        Item axle;
+        axle.label = "axle entry";
+        axle.index = int(k + 1);
+        const size_t at = co::kCarHeaderSize + k * co::kAxleEntrySize;
+        axle.bytes = it.bytes.subspan(at, co::kAxleEntrySize);
+        axle.fileOffset = it.fileOffset + at;
+        ReadFields(axle, co::kAxleFields, 0, co::kAxleEntrySize);
+        const uint32_t c1 = Raw(axle, co::kSide1Code), c2 = Raw(axle, co::kSide2Code);
+        AddText(axle, "side_1_code", CodeLetter(c1));
+        AddText(axle, "side_2_code", CodeLetter(c2));
+        AddInt(axle, "side_1_value", Raw(axle, co::kSide1Value));
+        AddInt(axle, "side_2_value", Raw(axle, co::kSide2Value));
+        AddInt(axle, "ms", Raw(axle, co::kMsSincePrevious));
+        AddInt(axle, "alarmed_sides", int(IsAlarmCode(c1)) + int(IsAlarmCode(c2)));
+        it.parts.push_back(std::move(axle));
+    }
+}
+
 void DecodeFixed(Item& it, Kind kind, float scale) {
     if (kind == Kind::Scale) return DecodeScaleEntry(it, scale);
     const KindLayout lay = LayoutOf(kind);
@@ -729,12 +794,8 @@ void DecodeFixed(Item& it, Kind kind, float scale) {
         case Kind::Event024: AddTime(it, layout::event024::kTime, scale); break;
         case Kind::Detector: {
             namespace hb = layout::detector;
-            auto code = [&](const Field& f) {
-                const uint32_t c = Raw(it, f);
-                return c >= 32 && c < 127 ? std::string(1, char(c)) : Format("0x%02x", c);
-            };
-            AddText(it, "side_1_code", code(hb::kSide1Code));
-            AddText(it, "side_2_code", code(hb::kSide2Code));
+            AddText(it, "side_1_code", CodeLetter(Raw(it, hb::kSide1Code)));
+            AddText(it, "side_2_code", CodeLetter(Raw(it, hb::kSide2Code)));
             break;
         }
         case Kind::Summary: {
@@ -838,6 +899,10 @@ Item DecodeRecord(const LoadedFile& f, const Analysis& a, size_t i) {
         case Kind::Digitizer:
             it.label = "block";
             DecodeDigitizerBlock(it);
+            break;
+        case Kind::Correlation:
+            it.label = "car";
+            DecodeCorrelationCar(it);
             break;
         case Kind::Generic:
             it.label = "record";

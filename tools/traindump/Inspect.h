@@ -47,6 +47,7 @@ enum class Kind {
     Alloc,       // .041
     Scale,       // .055
     TagRead,     // .060 family
+    Correlation, // .071
 };
 const char* KindName(Kind k);
 // The layout of a type code of the type table; Generic when none.
