@@ -67,9 +67,11 @@ int OpenLockFile() {
     return fd;
 }
 
-// FNV-1a over the directory's device and inode and the upper-cased base
-// name, folded into the positive range of a record lock offset.
-off_t TrainSlot(dev_t dev, ino_t ino, const std::string& base) {
+// FNV-1a over the directory's device, inode and canonical path and the
+// upper-cased base name, folded into the positive range of a record lock
+// offset. The path keeps a directory that reuses the inode of a removed one
+// (scratch directories do) from meeting a lock still held on the old one.
+off_t TrainSlot(dev_t dev, ino_t ino, const std::string& canonicalDir, const std::string& base) {
     uint64_t h = 1469598103934665603ull;
     auto mix = [&h](uint8_t b) {
         h ^= b;
@@ -77,6 +79,7 @@ off_t TrainSlot(dev_t dev, ino_t ino, const std::string& base) {
     };
     for (size_t i = 0; i < sizeof dev; ++i) mix(static_cast<uint8_t>(static_cast<uint64_t>(dev) >> (8 * i)));
     for (size_t i = 0; i < sizeof ino; ++i) mix(static_cast<uint8_t>(static_cast<uint64_t>(ino) >> (8 * i)));
+    for (char c : canonicalDir) mix(static_cast<uint8_t>(c));
     mix(0);
     for (char c : base) mix(static_cast<uint8_t>(std::toupper(static_cast<unsigned char>(c))));
     return static_cast<off_t>(h & 0x3FFFFFFFFFFFull);
@@ -109,7 +112,12 @@ bool LockTrainOf(const std::string& path) {
         s.opened = true;
     }
     if (s.fd < 0) return true;
-    const off_t slot = TrainSlot(st.st_dev, st.st_ino, base);
+    std::string canonical;
+    if (char* real = ::realpath(dir.c_str(), nullptr)) {
+        canonical = real;
+        std::free(real);
+    }
+    const off_t slot = TrainSlot(st.st_dev, st.st_ino, canonical, base);
     if (s.held.count(slot)) return true;
 
     const long limit = WaitLimitMs();
