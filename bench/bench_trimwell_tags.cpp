@@ -8,10 +8,10 @@
 // .060 is restored before every OP9 run so that each run rewrites it.
 // The axle lookup of OP9 is also timed alone, against the walk from the
 // front of the train for every read.
+#include "BenchSupport.h"
 #include "Edgemill.h"
 #include "LargeTrainFiles.h"
 #include "TagFixups.h"
-#include "TrainLock.h"
 
 #include "AxleLayout.h"
 #include "HeaderLayout.h"
@@ -23,13 +23,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <spawn.h>
 #include <stdexcept>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace {
 
@@ -68,23 +63,7 @@ Scratch& Files() {
 }
 
 // Runs a program in dir with its output discarded; its exit status.
-int Spawn(const std::string& dir, std::vector<std::string> argv) {
-    std::vector<char*> args;
-    for (auto& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-    pid_t pid = 0;
-    plat::ReleaseTrainLocks();  // the program works on trains this benchmark wrote
-    const int rc = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
-    int st = 0;
-    ::waitpid(pid, &st, 0);
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-}
+int Spawn(const std::string& dir, std::vector<std::string> argv) { return bench::Spawn(std::move(argv), true, dir.c_str()); }
 
 void RunTrimwell(benchmark::State& state, const char* op, bool restore) {
     Scratch& s = Files();
