@@ -12,6 +12,8 @@
 #pragma once
 
 #include <cstddef>
+#include <fcntl.h>
+#include <unistd.h>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -27,6 +29,27 @@ extern const std::vector<std::string> kExtensions;
 const std::string& ScratchDir();
 // Removes every file in the scratch directory.
 void ClearScratch();
+
+// Makes the scratch directory the working directory while it lives, for the
+// programs that write their outputs into the current directory (heatlink's
+// .071, Combinar's candidates), so that those land where the next input's
+// clearing removes them.
+class InScratchDir {
+public:
+    InScratchDir() : m_previous(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        m_entered = ::chdir(ScratchDir().c_str()) == 0;
+    }
+    ~InScratchDir() {
+        if (m_previous < 0) return;
+        if (m_entered && ::fchdir(m_previous) != 0) m_entered = false;
+        ::close(m_previous);
+    }
+    InScratchDir(const InScratchDir&) = delete;
+    InScratchDir& operator=(const InScratchDir&) = delete;
+private:
+    int m_previous;
+    bool m_entered = false;
+};
 // Writes one file into the scratch directory; returns its full path.
 std::string WriteScratchFile(const std::string& name, std::span<const uint8_t> bytes);
 

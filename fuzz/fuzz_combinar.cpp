@@ -11,6 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (set.choice[0] & 1) argv.push_back("/M");
     if (set.choice[0] & 2) argv.push_back("/G");
     if (set.choice[0] & 4) argv.push_back("/S");
+    const fuzz::InScratchDir here;
     CombinarMain(static_cast<int>(argv.size()), argv.data());
     return 0;
 }

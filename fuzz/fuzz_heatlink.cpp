@@ -9,6 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string readings = set.bases[0] + ".018";
     const std::string consist = set.bases[0] + ".035";
     const char* argv[] = {"heatlink", readings.c_str(), consist.c_str()};
+    const fuzz::InScratchDir here;
     HeatlinkMain(3, argv);
     return 0;
 }
