@@ -4,7 +4,7 @@
 // digitizer blocks of any length. Run under the sanitizers, any read outside
 // a buffer or endless walk shows here.
 #include "HeaderLayout.h"
-#include "Inspect.h"
+#include "FileWalk.h"
 #include "Output.h"
 #include "Records.h"
 
@@ -18,7 +18,7 @@ using namespace traindump;
 namespace {
 
 // Writes everything the program would write for the file, to nowhere.
-void InspectFully(const LoadedFile& f, FILE* sink) {
+void WalkFully(const LoadedFile& f, FILE* sink) {
     const Analysis a = Analyze(f, TrainContext{.axleCount = 4});
     DumpOptions o;
     o.hex = true;
@@ -42,7 +42,7 @@ const char* const kExtensions[] = {".007", ".010", ".011", ".012", ".018", ".01A
 
 }  // namespace
 
-TEST(TraindumpMalformed, RandomFilesOfEveryTypeAreInspectedWithinTheirBytes) {
+TEST(TraindumpMalformed, RandomFilesOfEveryTypeAreWalkedWithinTheirBytes) {
     Sink sink;
     ASSERT_NE(sink.f, nullptr);
     std::mt19937 rng(20261209);
@@ -66,7 +66,7 @@ TEST(TraindumpMalformed, RandomFilesOfEveryTypeAreInspectedWithinTheirBytes) {
             if (size >= 80 && round % 3 == 0)
                 for (size_t at = 64; at + 1 < size; at += 2 + rng() % 40) f.bytes[at] = uint8_t(rng() % 100), f.bytes[at + 1] = 0;
             SCOPED_TRACE(f.name + " round " + std::to_string(round));
-            InspectFully(f, sink.f);
+            WalkFully(f, sink.f);
         }
     }
 }
@@ -83,7 +83,7 @@ TEST(TraindumpMalformed, ConsistEntriesOfEveryLengthAndTagCount) {
             f.name = "T.035";
             f.bytes = fixture::ConsistFile({entry.Bytes(), entry.Bytes()}).Build();
             SCOPED_TRACE(std::to_string(len) + " bytes, tag count " + std::to_string(tags));
-            InspectFully(f, sink.f);
+            WalkFully(f, sink.f);
             const Analysis a = Analyze(f);
             if (len >= 2) {
                 EXPECT_EQ(a.records.size(), 2u);
@@ -101,7 +101,7 @@ TEST(TraindumpMalformed, NoFileOrAHeaderAloneShowsWhatIsThere) {
         f.name = "T.012";
         f.bytes = fixture::WheelFileBuilder().Count(9).Build();
         f.bytes.resize(size, 0xEE);
-        InspectFully(f, sink.f);
+        WalkFully(f, sink.f);
         const Analysis a = Analyze(f);
         EXPECT_TRUE(a.records.empty());
         EXPECT_FALSE(a.problems.empty()) << size;
@@ -117,7 +117,7 @@ TEST(TraindumpMalformed, CorrelationCarsOfEveryLengthWalkOnlyWhenTheyAreWholeAxl
         f.name = "T.071";
         f.bytes = fixture::CorrelationFileBuilder().Add(car).Add(car).Build();
         SCOPED_TRACE(std::to_string(len) + " bytes");
-        InspectFully(f, sink.f);
+        WalkFully(f, sink.f);
         const Analysis a = Analyze(f);
         ASSERT_EQ(a.kind, Kind::Correlation);
         if (len >= 10 && len % 10 == 0) {

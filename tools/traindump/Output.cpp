@@ -310,7 +310,7 @@ Json SummaryJson(const Analysis& a) {
 
 class JsonWriter final : public Writer {
 public:
-    explicit JsonWriter(FILE* out) : m_out(out), m_buf(out) {}
+    explicit JsonWriter(FILE* out) : m_buf(out) {}
 
     void File(const LoadedFile& f, const Analysis& a, const DumpOptions& o) override {
         Separator();
@@ -438,7 +438,6 @@ private:
         m_buf << '}';
     }
 
-    FILE* m_out;
     Buffer m_buf;
     bool m_inTrain = false;
     bool m_first = true;

@@ -1,9 +1,9 @@
-// Writing what Inspect found: as text for people or as JSON for scripts.
+// Writing what the file walk found: as text for people or as JSON for scripts.
 // Both stream: each record is written as soon as it is decoded, so a large
 // file never sits in memory twice.
 #pragma once
 
-#include "Inspect.h"
+#include "FileWalk.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "Traindump.h"
 
 #include "BuildStamp.h"
-#include "Inspect.h"
+#include "FileWalk.h"
 #include "Output.h"
 #include "Platform.h"
 

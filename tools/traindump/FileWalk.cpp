@@ -1,4 +1,4 @@
-#include "Inspect.h"
+#include "FileWalk.h"
 
 #include "AllocLayout.h"
 #include "AxleLayout.h"
