@@ -3,6 +3,7 @@
 #include "TrainLock.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <mutex>
 #include <unordered_map>
@@ -42,6 +43,12 @@ public:
     }
     int Get() const { return m_fd; }
     bool Ok() const { return m_fd >= 0; }
+    // Gives up ownership of the descriptor.
+    int Release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
     void Close() {
         if (m_fd >= 0) ::close(m_fd);
         m_fd = -1;
@@ -82,6 +89,35 @@ struct DirectoryListing {
     std::unordered_map<std::string, std::string> byLowerName;  // first spelling in byte order
 };
 
+// A name with at most this many ASCII letters is looked up by trying each of
+// its spellings (2^letters of them) instead of reading the directory: train
+// files are mostly digits ("00008901.012" has a single spelling), so a
+// missing file costs a few lookups even in a directory of many thousands.
+constexpr unsigned kMaxProbedLetters = 6;
+
+// Tries every letter-case spelling of comp in dir. True when the spellings
+// were tried (then found holds the first existing one in byte order, or is
+// empty when none exists); false when comp has too many letters for it.
+bool ProbeSpellings(const std::string& dir, const std::string& comp, std::string& found) {
+    std::vector<size_t> letters;
+    for (size_t i = 0; i < comp.size(); ++i)
+        if (std::isalpha(static_cast<unsigned char>(comp[i]))) letters.push_back(i);
+    if (letters.size() > kMaxProbedLetters) return false;
+    found.clear();
+    const std::string prefix = dir.empty() ? std::string() : dir == "/" ? dir : dir + "/";
+    std::string spelling = comp;
+    for (unsigned mask = 0; mask < (1u << letters.size()); ++mask) {
+        for (size_t b = 0; b < letters.size(); ++b) {
+            const auto c = static_cast<unsigned char>(comp[letters[b]]);
+            spelling[letters[b]] = static_cast<char>((mask >> b) & 1 ? std::toupper(c) : std::tolower(c));
+        }
+        struct stat st{};
+        if (::lstat((prefix + spelling).c_str(), &st) == 0 && (found.empty() || spelling < found))
+            found = spelling;
+    }
+    return true;
+}
+
 // Finds an entry of dir whose name equals comp ignoring ASCII case.
 bool FindCaseInsensitive(const std::string& dir, const std::string& comp, std::string& found) {
     static std::mutex mutex;
@@ -89,6 +125,12 @@ bool FindCaseInsensitive(const std::string& dir, const std::string& comp, std::s
     const std::string path = dir.empty() ? "." : dir;
     struct stat st{};
     if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    std::string probed;
+    if (ProbeSpellings(dir, comp, probed)) {
+        if (probed.empty()) return false;
+        found = probed;
+        return true;
+    }
     std::lock_guard<std::mutex> guard(mutex);
     DirectoryListing& l = listings[path];
     const bool settled = ::time(nullptr) - st.st_mtim.tv_sec > 2;
@@ -258,32 +300,55 @@ bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& out) {
 namespace {
 
 constexpr const char* kSavingTag = ".saving.";
+// A file's temporaries are "." + name + ".saving." + a slot number of six
+// digits. Saves of one file at once take different slots; a live save holds
+// an exclusive lock on its temporary, so a slot whose lock can be taken was
+// left by a writer that has gone (killed mid-save). Numbered slots let a save
+// find such leftovers by name, without reading the directory.
+constexpr int kSaveSlots = 8;
 
-// Removes temporaries "." + base + ".saving.XXXXXX" in dir whose writer has
-// gone: a live save holds an exclusive lock on its temporary, so one whose
-// lock can be taken is stale.
-void RemoveStaleTemporaries(const std::string& parent, const std::string& base) {
-    const std::string prefix = "." + base + kSavingTag;
-    DIR* d = ::opendir(parent.empty() ? "." : parent.c_str());
-    if (!d) return;
-    std::vector<std::string> stale;
-    while (dirent* e = ::readdir(d)) {
-        if (std::strncmp(e->d_name, prefix.c_str(), prefix.size()) != 0) continue;
-        if (std::strlen(e->d_name) != prefix.size() + 6) continue;
-        stale.emplace_back(e->d_name);
-    }
-    ::closedir(d);
-    for (const auto& n : stale) {
-        const std::string full = (parent.empty() ? std::string() : parent + "/") + n;
-        Fd fd(::open(full.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-        if (!fd.Ok()) continue;
+std::string SlotPath(const std::string& parent, const std::string& base, int slot) {
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%06d", slot);
+    return (parent.empty() ? std::string() : parent + "/") + "." + base + kSavingTag + digits;
+}
+
+// Opens the temporary of a slot and takes its lock. Returns the descriptor,
+// or -1 when the slot is held by a live save or cannot be used (err: the
+// errno of an open that failed, 0 otherwise). The lock is taken on the file
+// the name still links to, so a temporary renamed over its target between
+// the open and the lock is never taken for a free slot.
+int TakeSlot(const std::string& path, bool create, int& err) {
+    err = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int flags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (create ? O_CREAT : 0);
+        Fd fd(::open(path.c_str(), flags, 0600));
+        if (!fd.Ok()) {
+            err = errno;
+            return -1;
+        }
         struct stat st{};
-        if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-        if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) continue;  // its writer is still at work
+        if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+        if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) return -1;  // its writer is still at work
         struct stat now{};
-        // Only the very file that was checked is removed.
-        if (::lstat(full.c_str(), &now) == 0 && now.st_ino == st.st_ino && now.st_dev == st.st_dev)
-            ::unlink(full.c_str());
+        if (::lstat(path.c_str(), &now) == 0 && now.st_ino == st.st_ino && now.st_dev == st.st_dev)
+            return fd.Release();
+        if (!create) return -1;
+    }
+    return -1;
+}
+
+// Removes the temporaries of a file (other than the slot in use) whose
+// writer has gone.
+void RemoveStaleTemporaries(const std::string& parent, const std::string& base, int inUse) {
+    for (int slot = 0; slot < kSaveSlots; ++slot) {
+        if (slot == inUse) continue;
+        const std::string path = SlotPath(parent, base, slot);
+        struct stat st{};
+        if (::lstat(path.c_str(), &st) != 0) continue;
+        int err = 0;
+        Fd stale(TakeSlot(path, false, err));
+        if (stale.Ok()) ::unlink(path.c_str());
     }
 }
 
@@ -328,21 +393,25 @@ bool PendingSave::Prepare(const std::string& name, const void* bytes, size_t len
     std::string base = path.substr(parent.empty() ? 0 : parent.size() + 1);
     // The temporary's name must stay within the 255 bytes a name may have.
     if (base.size() > 200) base.resize(200);
-    RemoveStaleTemporaries(parent, base);
-    std::string tmpl = (parent.empty() ? std::string() : parent + "/") + "." + base + kSavingTag + "XXXXXX";
     Fd tmp;
     std::string tmpPath;
-    for (;;) {
-        std::vector<char> tmpName(tmpl.begin(), tmpl.end());
-        tmpName.push_back('\0');
-        tmp.Reset(::mkstemp(tmpName.data()));
-        if (!tmp.Ok()) return FailErrno(errno);
-        tmpPath.assign(tmpName.data());
-        if (::flock(tmp.Get(), LOCK_EX | LOCK_NB) != 0) return FailErrno(errno);
-        // Another save's clean-up may have taken it for stale between its
-        // creation and the lock; then it is no longer linked: start again.
-        struct stat ts{};
-        if (::fstat(tmp.Get(), &ts) == 0 && ts.st_nlink > 0) break;
+    int slot = 0;
+    int openErr = 0;
+    for (; slot < kSaveSlots && !tmp.Ok(); ++slot) {
+        tmpPath = SlotPath(parent, base, slot);
+        int err = 0;
+        tmp.Reset(TakeSlot(tmpPath, true, err));
+        if (err != 0 && openErr == 0) openErr = err;
+    }
+    // No temporary could be made (an unwritable directory, a full disk), or
+    // every slot is held by a save of this file that is still at work.
+    if (!tmp.Ok()) return openErr != 0 ? FailErrno(openErr) : Fail(kErrSharingViolation);
+    RemoveStaleTemporaries(parent, base, slot - 1);
+    // A slot left by a killed save still holds its bytes.
+    if (::ftruncate(tmp.Get(), 0) != 0) {
+        const int err = errno;
+        ::unlink(tmpPath.c_str());
+        return FailErrno(err);
     }
 
     long long budget = g_writeFaultAfter;

@@ -93,8 +93,8 @@ TEST(EdgemillOutputs, AFullDiskNamesTheErrorAndLeavesBothOutputsAsTheyWere) {
 TEST(EdgemillOutputs, TemporariesOfAKilledSaveGoWithTheNextRun) {
     Outputs t;
     Edges(t.io, 0, "A AB B -");
-    WriteFileBytes(t.dir.File(".T.010.saving.Ab12Cd"), std::vector<uint8_t>(4096, 7));
-    WriteFileBytes(t.dir.File(".T.011.saving.Ef34Gh"), std::vector<uint8_t>(4096, 7));
+    WriteFileBytes(t.dir.File(".T.010.saving.000000"), std::vector<uint8_t>(4096, 7));
+    WriteFileBytes(t.dir.File(".T.011.saving.000003"), std::vector<uint8_t>(4096, 7));
     ASSERT_EQ(t.Run().status, 0);
     EXPECT_EQ(t.dir.List(), (std::vector<std::string>{"T.007", "T.010", "T.011"}));
 }

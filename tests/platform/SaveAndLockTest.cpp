@@ -111,15 +111,32 @@ TEST(PlatformPendingSave, AKilledSaveLeavesATemporaryThatTheNextSaveRemoves) {
         left = d.List().size() > 1;
     }
     ASSERT_TRUE(left) << "no save was caught mid-write";
-    // A temporary of another file, and one whose writer still lives, stay.
-    WriteFileBytes(d.File(".OTHER.012.saving.abcdef"), B({1}));
-    WriteFileBytes(d.File(".K.012.saving.live00"), B({2}));
+    // A stale temporary in another slot goes too; a temporary of another
+    // file, and one whose writer still lives, stay.
+    WriteFileBytes(d.File(".K.012.saving.000005"), B({4}));
+    WriteFileBytes(d.File(".OTHER.012.saving.000000"), B({1}));
+    WriteFileBytes(d.File(".K.012.saving.000002"), B({2}));
     plat::FileLock live;
-    ASSERT_TRUE(live.Acquire(d.File(".K.012.saving.live00"), true));
+    ASSERT_TRUE(live.Acquire(d.File(".K.012.saving.000002"), true));
 
     ASSERT_TRUE(plat::WriteNewFile(d.File("K.012"), "\x03", 1));
-    EXPECT_EQ(d.List(), (std::vector<std::string>{".K.012.saving.live00", ".OTHER.012.saving.abcdef", "K.012"}));
+    EXPECT_EQ(d.List(), (std::vector<std::string>{".K.012.saving.000002", ".OTHER.012.saving.000000", "K.012"}));
     EXPECT_EQ(ReadFileBytes(d.File("K.012")), B({3}));
+}
+
+TEST(PlatformPendingSave, SavesOfOneFileAtOnceTakeNumberedTemporaries) {
+    TempDir d;
+    std::vector<plat::PendingSave> saves(9);
+    for (int i = 0; i < 8; ++i) ASSERT_TRUE(saves[i].Prepare(d.File("N.010"), "x", 1)) << i;
+    // An eighth save still at work is the last one a file can have.
+    EXPECT_FALSE(saves[8].Prepare(d.File("N.010"), "x", 1));
+    EXPECT_EQ(plat::GetLastError(), 32u);
+    EXPECT_EQ(d.List().size(), 8u);
+    EXPECT_EQ(d.List().front(), ".N.010.saving.000000");
+    EXPECT_EQ(d.List().back(), ".N.010.saving.000007");
+    ASSERT_TRUE(saves[3].Commit());
+    for (auto& s : saves) s.Discard();
+    EXPECT_EQ(d.List(), std::vector<std::string>{"N.010"});
 }
 
 TEST_F(TrainLocks, ConcurrentReadModifyWriteLosesNoUpdate) {
@@ -186,19 +203,45 @@ TEST_F(TrainLocks, ASecondProgramWaitsForTheTrainOrRefusesAfterTheLimit) {
 }
 
 TEST(PlatformNames, ListingsOfSettledDirectoriesAreReusedUntilTheDirectoryChanges) {
+    // Names of more than six letters are found through the listing.
     TempDir d;
-    WriteFileBytes(d.File("A.010"), B({1}));
+    WriteFileBytes(d.File("COMBINAR.DAT"), B({1}));
     // A directory last changed long ago: its listing is kept between lookups.
     const timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, d.Path().c_str(), past, 0), 0);
-    EXPECT_EQ(plat::ResolvePath(d.File("a.010")), d.File("A.010"));
-    EXPECT_EQ(plat::ResolvePath(d.File("b.010")), d.File("b.010"));  // missing: kept as spelled
+    EXPECT_EQ(plat::ResolvePath(d.File("combinar.dat")), d.File("COMBINAR.DAT"));
+    EXPECT_EQ(plat::ResolvePath(d.File("passengr.cfg")), d.File("passengr.cfg"));  // missing: kept as spelled
     // A file added since changes the directory, so the next lookup sees it.
-    WriteFileBytes(d.File("B.010"), B({2}));
+    WriteFileBytes(d.File("PASSENGR.CFG"), B({2}));
     const timespec later[2] = {{1000000100, 0}, {1000000100, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, d.Path().c_str(), later, 0), 0);
-    EXPECT_EQ(plat::ResolvePath(d.File("b.010")), d.File("B.010"));
+    EXPECT_EQ(plat::ResolvePath(d.File("passengr.cfg")), d.File("PASSENGR.CFG"));
     std::vector<uint8_t> bytes;
-    ASSERT_TRUE(plat::ReadWholeFile(d.File("b.010"), bytes));
+    ASSERT_TRUE(plat::ReadWholeFile(d.File("Passengr.cfg"), bytes));
     EXPECT_EQ(bytes, B({2}));
+}
+
+TEST(PlatformNames, ShortAndLongNamesResolveAlike) {
+    // Up to six letters the spellings are tried one by one, beyond that the
+    // listing is read: both find the same file, the first spelling in byte
+    // order when a case-sensitive disk holds several, and nothing for a
+    // name that differs in anything but case.
+    struct Case {
+        std::vector<std::string> present;
+        std::string asked, found;
+    } cases[] = {
+        {{"00008901.010"}, "00008901.010", "00008901.010"},
+        {{"ab12.0ap"}, "AB12.0AP", "ab12.0ap"},
+        {{"aBcDeF.x1", "AbCdEf.x1", "abcdef.x1"}, "ABCDEF.X1", "AbCdEf.x1"},
+        {{"aBcDeFg.x1", "AbCdEfG.x1", "abcdefg.x1"}, "ABCDEFG.X1", "AbCdEfG.x1"},
+        {{"cmbn0001.041"}, "CMBN0001.041", "cmbn0001.041"},
+        {{"cmbn0001.041"}, "CMBN0002.041", "CMBN0002.041"},
+        {{"abcdef"}, "abcdef.", "abcdef."},
+        {{"ä1.010"}, "Ä1.010", "Ä1.010"},  // only ASCII letters fold
+    };
+    for (const Case& c : cases) {
+        TempDir d;
+        for (const auto& name : c.present) WriteFileBytes(d.File(name), B({1}));
+        EXPECT_EQ(plat::ResolvePath(d.File(c.asked)), d.File(c.found)) << c.asked;
+    }
 }
