@@ -89,32 +89,40 @@ struct DirectoryListing {
     std::unordered_map<std::string, std::string> byLowerName;  // first spelling in byte order
 };
 
-// A name with at most this many ASCII letters is looked up by trying each of
-// its spellings (2^letters of them) instead of reading the directory: train
-// files are mostly digits ("00008901.012" has a single spelling), so a
-// missing file costs a few lookups even in a directory of many thousands.
-constexpr unsigned kMaxProbedLetters = 6;
+// A name is looked up by trying each of its letter-case spellings (2^letters
+// of them) instead of reading the directory when that is the cheaper way:
+// always for up to six letters (train files are mostly digits:
+// "00008901.012" has a single spelling), and for more letters when the
+// directory is large enough that reading it would cost more lookups than
+// the spellings are. Both ways give the same answer.
+constexpr unsigned kAlwaysProbedLetters = 6;
+constexpr unsigned kMaxProbedLetters = 16;
+// Bytes of directory size per entry a listing has to read, at the least.
+constexpr uint64_t kDirectoryBytesPerSpelling = 128;
 
-// Tries every letter-case spelling of comp in dir. True when the spellings
-// were tried (then found holds the first existing one in byte order, or is
-// empty when none exists); false when comp has too many letters for it.
-bool ProbeSpellings(const std::string& dir, const std::string& comp, std::string& found) {
+// Tries every letter-case spelling of comp in dir (whose size in bytes is
+// dirSize). True when the spellings were tried; then existing holds those
+// that exist, in byte order. False when reading the directory is cheaper.
+bool ProbeSpellings(const std::string& dir, const std::string& comp, uint64_t dirSize,
+                    std::vector<std::string>& existing) {
     std::vector<size_t> letters;
     for (size_t i = 0; i < comp.size(); ++i)
         if (std::isalpha(static_cast<unsigned char>(comp[i]))) letters.push_back(i);
     if (letters.size() > kMaxProbedLetters) return false;
-    found.clear();
+    const uint64_t spellings = uint64_t{1} << letters.size();
+    if (letters.size() > kAlwaysProbedLetters && spellings > dirSize / kDirectoryBytesPerSpelling) return false;
+    existing.clear();
     const std::string prefix = dir.empty() ? std::string() : dir == "/" ? dir : dir + "/";
     std::string spelling = comp;
-    for (unsigned mask = 0; mask < (1u << letters.size()); ++mask) {
+    for (uint64_t mask = 0; mask < spellings; ++mask) {
         for (size_t b = 0; b < letters.size(); ++b) {
             const auto c = static_cast<unsigned char>(comp[letters[b]]);
             spelling[letters[b]] = static_cast<char>((mask >> b) & 1 ? std::toupper(c) : std::tolower(c));
         }
         struct stat st{};
-        if (::lstat((prefix + spelling).c_str(), &st) == 0 && (found.empty() || spelling < found))
-            found = spelling;
+        if (::lstat((prefix + spelling).c_str(), &st) == 0) existing.push_back(spelling);
     }
+    std::sort(existing.begin(), existing.end());
     return true;
 }
 
@@ -125,10 +133,10 @@ bool FindCaseInsensitive(const std::string& dir, const std::string& comp, std::s
     const std::string path = dir.empty() ? "." : dir;
     struct stat st{};
     if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-    std::string probed;
-    if (ProbeSpellings(dir, comp, probed)) {
-        if (probed.empty()) return false;
-        found = probed;
+    std::vector<std::string> spellings;
+    if (ProbeSpellings(dir, comp, static_cast<uint64_t>(st.st_size), spellings)) {
+        if (spellings.empty()) return false;
+        found = spellings.front();
         return true;
     }
     std::lock_guard<std::mutex> guard(mutex);
@@ -580,20 +588,32 @@ bool FindFiles::FindFirst(const std::string& pattern) {
     m_dir = dirPart.empty() ? "" : ResolvePath(dirPart.size() > 1 ? dirPart.substr(0, dirPart.size() - 1) : dirPart);
     if (!m_dir.empty() && m_dir.back() != '/') m_dir += '/';
 
-    DIR* d = ::opendir(m_dir.empty() ? "." : m_dir.c_str());
-    if (!d) return Fail(errno == ENOENT || errno == ENOTDIR ? kErrPathNotFound : ErrorFromErrno(errno));
-    // "NAME.*" also matches "NAME" with no extension.
-    std::string bare;
-    if (namePart.size() >= 2 && namePart.compare(namePart.size() - 2, 2, ".*") == 0)
-        bare = namePart.substr(0, namePart.size() - 2);
+    const std::string dirPath = m_dir.empty() ? "." : m_dir;
+    struct stat dst{};
+    if (::stat(dirPath.c_str(), &dst) != 0)
+        return Fail(errno == ENOENT || errno == ENOTDIR ? kErrPathNotFound : ErrorFromErrno(errno));
+    if (!S_ISDIR(dst.st_mode)) return Fail(kErrPathNotFound);
     std::vector<std::string> found;
-    while (dirent* e = ::readdir(d)) {
-        std::string n = e->d_name;
-        if (n == "." || n == "..") continue;
-        if (WildcardMatch(namePart, n) || (!bare.empty() && WildcardMatch(bare, n))) found.push_back(n);
+    // A name without wildcards needs only its own spellings, where trying
+    // them is cheaper than reading the directory.
+    const bool literal = namePart.find_first_of("?*") == std::string::npos && namePart != "." && namePart != "..";
+    const std::string probeDir = m_dir.size() > 1 ? m_dir.substr(0, m_dir.size() - 1) : m_dir;
+    if (!literal || !ProbeSpellings(probeDir, namePart,
+                                    static_cast<uint64_t>(dst.st_size), found)) {
+        DIR* d = ::opendir(dirPath.c_str());
+        if (!d) return Fail(errno == ENOENT || errno == ENOTDIR ? kErrPathNotFound : ErrorFromErrno(errno));
+        // "NAME.*" also matches "NAME" with no extension.
+        std::string bare;
+        if (namePart.size() >= 2 && namePart.compare(namePart.size() - 2, 2, ".*") == 0)
+            bare = namePart.substr(0, namePart.size() - 2);
+        while (dirent* e = ::readdir(d)) {
+            std::string n = e->d_name;
+            if (n == "." || n == "..") continue;
+            if (WildcardMatch(namePart, n) || (!bare.empty() && WildcardMatch(bare, n))) found.push_back(n);
+        }
+        ::closedir(d);
+        std::sort(found.begin(), found.end());
     }
-    ::closedir(d);
-    std::sort(found.begin(), found.end());
     for (const auto& n : found) {
         struct stat st{};
         std::string full = m_dir + n;
