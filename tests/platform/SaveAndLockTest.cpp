@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <strings.h>
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
@@ -243,5 +245,13 @@ TEST(PlatformNames, ShortAndLongNamesResolveAlike) {
         TempDir d;
         for (const auto& name : c.present) WriteFileBytes(d.File(name), B({1}));
         EXPECT_EQ(plat::ResolvePath(d.File(c.asked)), d.File(c.found)) << c.asked;
+        // A search for the name without wildcards finds every spelling.
+        std::vector<std::string> expected, listed;
+        for (const auto& name : c.present)
+            if (strcasecmp(name.c_str(), c.asked.c_str()) == 0) expected.push_back(name);
+        std::sort(expected.begin(), expected.end());
+        plat::FindFiles find;
+        if (find.FindFirst(d.File(c.asked))) do listed.push_back(find.Name()); while (find.FindNext());
+        EXPECT_EQ(listed, expected) << c.asked;
     }
 }
