@@ -189,7 +189,7 @@ echo "$prog: ${#trains[@]} trains in $dir, $jobs at once; reports in $out"
 # to stop.
 (
   trap '' INT TERM
-  printf '%s\0' "${trains[@]}" | exec xargs -0 -n 1 -P "$jobs" "$BASH" "$self" --train
+  printf '%s\0' "${trains[@]}" | exec xargs -0 -n 4 -P "$jobs" "$BASH" "$self" --train
 ) &
 workers=$!
 while :; do
