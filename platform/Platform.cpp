@@ -107,7 +107,7 @@ bool ProbeSpellings(const std::string& dir, const std::string& comp, uint64_t di
                     std::vector<std::string>& existing) {
     std::vector<size_t> letters;
     for (size_t i = 0; i < comp.size(); ++i)
-        if (std::isalpha(static_cast<unsigned char>(comp[i]))) letters.push_back(i);
+        if ((comp[i] | 0x20) >= 'a' && (comp[i] | 0x20) <= 'z') letters.push_back(i);  // ASCII letters only
     if (letters.size() > kMaxProbedLetters) return false;
     const uint64_t spellings = uint64_t{1} << letters.size();
     if (letters.size() > kAlwaysProbedLetters && spellings > dirSize / kDirectoryBytesPerSpelling) return false;
@@ -116,8 +116,8 @@ bool ProbeSpellings(const std::string& dir, const std::string& comp, uint64_t di
     std::string spelling = comp;
     for (uint64_t mask = 0; mask < spellings; ++mask) {
         for (size_t b = 0; b < letters.size(); ++b) {
-            const auto c = static_cast<unsigned char>(comp[letters[b]]);
-            spelling[letters[b]] = static_cast<char>((mask >> b) & 1 ? std::toupper(c) : std::tolower(c));
+            const char c = comp[letters[b]];
+            spelling[letters[b]] = static_cast<char>((mask >> b) & 1 ? c & ~0x20 : c | 0x20);
         }
         struct stat st{};
         if (::lstat((prefix + spelling).c_str(), &st) == 0) existing.push_back(spelling);
