@@ -75,6 +75,22 @@ private:
     DecodedTag m_Tag;  // trailer included (last two bytes)
 };
 
+// A decoded tag worked out from its text only when it is asked for, and kept
+// with the text it came from: asking again for the same text costs one
+// comparison, text that has changed since (the record was edited, the
+// cursor moved to another record) is decoded afresh.
+class CTagMemo {
+public:
+    // The decoded tag of a lead character and 20 tag characters; a cleared
+    // tag when fewer bytes are given.
+    const CDecodedTag& Decode(std::span<const uint8_t> textWithLead) const;
+
+private:
+    mutable bool m_bKnown = false;
+    mutable std::array<uint8_t, layout::aei::kTextLength> m_Text{};
+    mutable CDecodedTag m_Tag;
+};
+
 // ---------------------------------------------------------------------------
 // Encoding (the inverse of DecodeTag)
 
