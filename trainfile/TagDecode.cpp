@@ -256,11 +256,28 @@ std::string DecodedTag::NumberText() const {
     return layout::GetText(bytes, aei::kNumberTextOffset, aei::kNumberTextLength);
 }
 
-std::optional<DecodedTag> DecodeTag(std::span<const uint8_t> text20) {
+namespace {
+
+// The six-bit values of 20 characters of tag text; nothing when fewer.
+std::optional<TagValues> ValuesOf(std::span<const uint8_t> text20) {
     if (text20.size() < aei::kTextLength) return std::nullopt;
     TagValues v;
     for (size_t i = 0; i < aei::kTextLength; ++i) v[i] = uint8_t(text20[i] - aei::kCharBias) & 0x3F;
-    return DecodeValues(v);
+    return v;
+}
+
+}  // namespace
+
+std::optional<DecodedTag> DecodeTag(std::span<const uint8_t> text20) {
+    const std::optional<TagValues> v = ValuesOf(text20);
+    if (!v) return std::nullopt;
+    return DecodeValues(*v);
+}
+
+std::optional<uint32_t> TagTextEgc(std::span<const uint8_t> text20) {
+    const std::optional<TagValues> v = ValuesOf(text20);
+    if (!v) return std::nullopt;
+    return static_cast<uint32_t>(PackedBits(*v).Run(aei::kEgcBits));
 }
 
 std::optional<DecodedTag> DecodeTag(std::string_view text20) {
@@ -338,15 +355,39 @@ std::optional<std::string> EncodeTag(const CDecodedTag& tag) {
 // ---------------------------------------------------------------------------
 // Extended railcar data
 
-std::optional<ExtendedRailcarData> DecodeExtendedRailcar(const DecodedTag& tag) {
-    if (tag.Layout() != AeiLayout::Railcar) return std::nullopt;
-    const uint32_t field64 = tag.Get(aei::kRailcar64);
+namespace {
+
+// The extended data of railcar fields 36, 40 and 64.
+std::optional<ExtendedRailcarData> ExtendedFromFields(uint32_t field36, uint32_t field40, uint32_t field64) {
     if (aei::kExtValue.Get(field64) != aei::kExtendedValue) return std::nullopt;
     ExtendedRailcarData data;
-    data.length = (aei::kExtLengthBit12.Get(field64) << aei::kExtLengthLowBits) | tag.Get(aei::kRailcar36);
-    const uint32_t axlesLow = tag.Get(aei::kRailcar40) - 1;
+    data.length = (aei::kExtLengthBit12.Get(field64) << aei::kExtLengthLowBits) | field36;
+    const uint32_t axlesLow = field40 - 1;
     data.axles = ((aei::kExtAxlesHigh.Get(field64) << aei::kExtAxlesLowBits) | axlesLow) + 1;
     return data;
+}
+
+}  // namespace
+
+std::optional<ExtendedRailcarData> DecodeExtendedRailcar(const DecodedTag& tag) {
+    if (tag.Layout() != AeiLayout::Railcar) return std::nullopt;
+    return ExtendedFromFields(tag.Get(aei::kRailcar36), tag.Get(aei::kRailcar40), tag.Get(aei::kRailcar64));
+}
+
+std::optional<ExtendedRailcarData> DecodeExtendedRailcar(std::span<const uint8_t> text20) {
+    const std::optional<TagValues> values = ValuesOf(text20);
+    if (!values) return std::nullopt;
+    const PackedBits v(*values);
+    if (LayoutOfEgc(static_cast<uint32_t>(v.Run(aei::kEgcBits))) != AeiLayout::Railcar) return std::nullopt;
+    // A railcar field is the sum of its rows of the layout map, as decoding
+    // the whole tag makes it (the fields are four bytes wide and apart).
+    auto field = [&](const layout::Field& out) {
+        uint32_t sum = 0;
+        for (const aei::BitMap& m : aei::kRailcarMap)
+            if (m.out.offset == out.offset) sum += static_cast<uint32_t>((v.Run(m.bits) << m.shift) + m.add);
+        return sum;
+    };
+    return ExtendedFromFields(field(aei::kRailcar36), field(aei::kRailcar40), field(aei::kRailcar64));
 }
 
 bool EncodeExtendedRailcar(DecodedTag& tag, const ExtendedRailcarData& data) {

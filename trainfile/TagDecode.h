@@ -129,6 +129,12 @@ struct ExtendedRailcarData {
 // The extended data of a railcar-layout tag whose value field holds 7;
 // nothing for any other tag.
 std::optional<ExtendedRailcarData> DecodeExtendedRailcar(const DecodedTag& tag);
+// The same straight from 20 characters of tag text, reading only the fields
+// the extended data is made of; nothing when fewer characters are given.
+std::optional<ExtendedRailcarData> DecodeExtendedRailcar(std::span<const uint8_t> text20);
+// The equipment group code of 20 characters of tag text (whether or not it
+// has a layout); nothing when fewer characters are given.
+std::optional<uint32_t> TagTextEgc(std::span<const uint8_t> text20);
 // Makes a railcar-layout tag a value-7 tag with this length and axle count
 // (fields 36, 40 and 64; the rest of field 64 becomes zero). False, and the
 // tag unchanged, for another layout, a length beyond 13 bits, or an axle

@@ -221,6 +221,39 @@ TEST(TagDecode, RandomTextsDecodeAsTheBitByBitReaderDid) {
     EXPECT_EQ(digest, 4681463309195777349ull);
 }
 
+TEST(TagDecode, ExtendedDataFromTextMatchesTheWholeDecode) {
+    // Railcar codes, value-7 tags among them, and texts of every code.
+    std::mt19937 rng(77);
+    int extended = 0;
+    for (int i = 0; i < 20000; ++i) {
+        std::string text(20, ' ');
+        for (char& c : text) c = static_cast<char>(i % 5 == 0 ? rng() & 0xFF : 32 + rng() % 64);
+        TagBits head;
+        if (i % 3 != 0) head.Put(0, 4, i % 2 ? 19 : 6);
+        if (i % 3 == 1) head.Put(93, 95, 7);
+        if (i % 3 != 0) {
+            text[15] = head.Text()[15];  // bits 90-95: the value field at 93-95
+            text[0] = static_cast<char>((head.Text()[0] & ~1) | (text[0] & 1));
+        }
+        const auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+        const auto tag = DecodeTag(text);
+        const auto whole = tag ? DecodeExtendedRailcar(*tag) : std::nullopt;
+        const auto direct = DecodeExtendedRailcar(bytes);
+        ASSERT_EQ(direct.has_value(), whole.has_value()) << text;
+        if (direct) {
+            ++extended;
+            EXPECT_EQ(direct->length, whole->length) << text;
+            EXPECT_EQ(direct->axles, whole->axles) << text;
+        }
+        if (tag) {
+            EXPECT_EQ(TagTextEgc(bytes), tag->Egc()) << text;
+        }
+    }
+    EXPECT_GT(extended, 1000);
+    EXPECT_FALSE(DecodeExtendedRailcar(std::span<const uint8_t>()));
+    EXPECT_FALSE(TagTextEgc(std::span<const uint8_t>()));
+}
+
 // --- encoding --------------------------------------------------------------
 
 TEST(TagEncode, MatchesTextsBuiltBitByBit) {
