@@ -47,13 +47,74 @@ int CTag041::KeyAt(int i) const {
     return static_cast<int>(high * 256 + GetFieldAt(i, al::kSequence));
 }
 
+namespace {
+
+// Records a walk takes one by one before it turns to the walk index, so
+// that well-formed files (vehicles of a few records) never build it.
+constexpr int kShortWalk = 8;
+
+bool StartsVehicle(uint32_t part) { return part == 0 || part == al::kPartWhole; }
+
+}  // namespace
+
+const CTag041::WalkIndex& CTag041::Walks() const {
+    const int n = EntriesPresent();
+    if (m_Walks.built && m_Walks.edits == DataEdits() && m_Walks.entries == n &&
+        m_Walks.entryLength == GetEntryLength())
+        return m_Walks;
+    WalkIndex w;
+    w.built = true;
+    w.edits = DataEdits();
+    w.entries = n;
+    w.entryLength = GetEntryLength();
+    const size_t count = static_cast<size_t>(std::max(n, 0));
+    w.start.resize(count);
+    w.runEnd.resize(count);
+    std::vector<int> keys(count);
+    for (size_t k = 0; k < count; ++k) {
+        keys[k] = KeyAt(static_cast<int>(k));
+        w.start[k] = k == 0 || StartsVehicle(GetFieldAt(static_cast<int>(k), al::kPart)) ? static_cast<int>(k)
+                                                                                           : w.start[k - 1];
+        if (k == 0 || keys[k] != keys[k - 1]) w.runStarts.push_back(static_cast<int>(k));
+    }
+    for (size_t k = count; k-- > 0;)
+        w.runEnd[k] = k + 1 < count && keys[k + 1] == keys[k] ? w.runEnd[k + 1] : static_cast<int>(k + 1);
+    m_Walks = std::move(w);
+    return m_Walks;
+}
+
+// Back to the record that starts the vehicle (part 0 or 255), then forward
+// over the records with record i's key, as the record-by-record walk goes;
+// a walk that runs long finishes through the walk index.
+CTag041::Records CTag041::VehicleRecords(int i, int n) const {
+    const int key = KeyAt(i);
+    Records r{i, i + 1};
+    int steps = 0;
+    while (r.begin > 0 && !StartsVehicle(GetFieldAt(r.begin, al::kPart))) {
+        --r.begin;
+        if (++steps == kShortWalk) {
+            r.begin = Walks().start[static_cast<size_t>(r.begin)];
+            break;
+        }
+    }
+    r.end = r.begin + 1;
+    steps = 0;
+    while (r.end < n && KeyAt(r.end) == key) {
+        if (++steps == kShortWalk) {
+            r.end = Walks().runEnd[static_cast<size_t>(r.end)];
+            break;
+        }
+        ++r.end;
+    }
+    return r;
+}
+
 CTag041::Vehicle CTag041::DescribeVehicle() const {
     Vehicle v;
     int i = GetIndex();
     const int n = EntriesPresent();
     if (i < 0 || i >= n) return v;
-    const RecordRange r = AllocVehicleRecords(
-        i, n, [this](int k) { return GetFieldAt(k, al::kPart); }, [this](int k) { return KeyAt(k); });
+    const Records r = VehicleRecords(i, n);
     v.first = static_cast<int>(GetFieldAt(r.begin, al::kFirstAxle));
     v.start = RawToMs(GetFieldAt(r.begin, al::kStartTime));
     v.last = static_cast<int>(GetFieldAt(r.end - 1, al::kLastAxle));
@@ -67,8 +128,13 @@ int CTag041::NextVehicle() {
     const int n = EntriesPresent();
     if (start < 0 || start >= n) return 0;
     const int key = KeyAt(start);
-    for (int i = start + 1; i < n; ++i)
+    for (int i = start + 1, steps = 0; i < n; ++i) {
         if (KeyAt(i) != key) return Seek(i);
+        if (++steps == kShortWalk) {
+            const int next = Walks().runEnd[static_cast<size_t>(i)];
+            return next < n ? Seek(next) : 0;
+        }
+    }
     return 0;
 }
 
@@ -99,20 +165,15 @@ int CTag041::NextPart() {
 }
 
 int CTag041::CountVehicles() const {
-    const int n = EntriesPresent();
-    if (n <= 0) return 0;
-    int count = 1;
-    for (int i = 1; i < n; ++i)
-        if (KeyAt(i) != KeyAt(i - 1)) ++count;
-    return count;
+    if (EntriesPresent() <= 0) return 0;
+    return static_cast<int>(Walks().runStarts.size());
 }
 
 int CTag041::SeekVehicle(int n) {
     if (n < 0 || n >= CountVehicles()) return 0;
-    if (!Seek(0)) return 0;
-    for (int i = 0; i < n; ++i)
-        if (!NextVehicle()) return 0;
-    return 1;
+    // The first record of the n-th run of one key, where n steps to the
+    // next vehicle from record 0 end.
+    return Seek(Walks().runStarts[static_cast<size_t>(n)]);
 }
 
 unsigned CTag041::MsPerFoot(int first, int last) const {

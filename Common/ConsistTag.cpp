@@ -12,11 +12,11 @@ namespace {
 // The tag text as the holders take it: lead character and 20 characters.
 constexpr size_t kLeadAndText = 1 + layout::aei::kTextLength;
 
-void DecodeInto(CDecodedTag& holder, std::span<const uint8_t> entry, size_t leadOffset) {
-    if (entry.size() >= leadOffset + kLeadAndText)
-        holder.Assign(entry.subspan(leadOffset, kLeadAndText));
-    else
-        holder.Clear();
+// The lead character and tag text at an offset of the entry; empty when the
+// entry does not hold them whole.
+std::span<const uint8_t> LeadAndText(std::span<const uint8_t> entry, size_t leadOffset) {
+    if (entry.size() < leadOffset + kLeadAndText) return {};
+    return entry.subspan(leadOffset, kLeadAndText);
 }
 
 }  // namespace
@@ -41,10 +41,9 @@ int CTag035::SaveCopyAs(const wchar_t* base, const wchar_t* extension, int lengt
     return CTag::SaveAs(name.c_str(), lengthMode, force);
 }
 
-void CTag035::OnEntrySelected() {
-    const std::span<const uint8_t> entry = GetCurrent();
-    DecodeInto(m_Tag1, entry, cs::kTagBlock1 + cs::kTagLead.offset);
-    DecodeInto(m_Tag2, entry, cs::kTagBlock2 + cs::kTagLead.offset);
+const CDecodedTag& CTag035::GetTag(int k) const {
+    if (k == 0) return m_Tag1.Decode(LeadAndText(GetCurrent(), cs::kTagBlock1 + cs::kTagLead.offset));
+    return m_Tag2.Decode(LeadAndText(GetCurrent(), cs::kTagBlock2 + cs::kTagLead.offset));
 }
 
 uint16_t CTag035::GetLength() const { return m_bHasData ? VariableLengthAt(m_nCurrentOffset) : 0; }
@@ -74,7 +73,7 @@ CTag060::CTag060(const wchar_t* base, const wchar_t* extension) : CTag(base, ext
     m_szDefaultExtension = L".060";
 }
 
-void CTag060::OnEntrySelected() { DecodeInto(m_Tag, GetCurrent(), tr::kLead.offset); }
+const CDecodedTag& CTag060::GetTag() const { return m_Tag.Decode(LeadAndText(GetCurrent(), tr::kLead.offset)); }
 
 std::string CTag060::GetTagText() const {
     return layout::GetText(GetCurrent(), tr::kTextAreaBegin, tr::kTextAreaEnd - tr::kTextAreaBegin);

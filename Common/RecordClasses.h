@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // Axle event file (.010, also .011): 8-byte records.
 class CTag010 : public CTag {
@@ -150,35 +151,52 @@ private:
         int first = 0, last = 0, records = 0;
         int64_t start = 0, end = 0;
     };
+    // Where every record's vehicle walk ends, for walks longer than a few
+    // records: the record that starts its vehicle (back to part 0 or 255),
+    // the end of its run of one key, and the first record of every run.
+    // Built when a long walk first needs it, again after the entries change.
+    struct WalkIndex {
+        bool built = false;
+        uint64_t edits = 0;
+        int entries = 0;
+        uint16_t entryLength = 0;
+        std::vector<int> start, runEnd, runStarts;
+    };
     int KeyAt(int i) const;
     Vehicle DescribeVehicle() const;
+    struct Records {
+        int begin = 0, end = 0;
+    };
+    // Records [begin, end) of record i's vehicle among the n present.
+    Records VehicleRecords(int i, int n) const;
+    const WalkIndex& Walks() const;
+
+    mutable WalkIndex m_Walks;
 };
 
 // Tag read files (.060 to .069): 64-byte records; the tag of the record
-// under the cursor is decoded whenever the cursor moves.
+// under the cursor is decoded when it is first asked for.
 class CTag060 : public CTag {
 public:
     explicit CTag060(const wchar_t* base = L"", const wchar_t* extension = L"");
     using CTag::DoubleTimes;
     using CTag::SortByTime;
 
-    const CDecodedTag& GetTag() const { return m_Tag; }
+    // The decoded tag of the current record (not valid without one).
+    const CDecodedTag& GetTag() const;
     // Lead character and tag text of the current record, up to its terminator.
     std::string GetTagText() const;
     int GetAntennaConfig() const;  // header byte 42, -1 without a current record
     int GetConfig2() const;        // header byte 54, -1 without a current record
     int GetAntennaNumber() const;  // antenna digit minus '0'
 
-protected:
-    void OnEntrySelected() override;
-
 private:
-    CDecodedTag m_Tag;
+    CTagMemo m_Tag;
 };
 
 // Consist files (.035, .037, .038): variable-length entries walked by their
-// length; the two tag blocks of the entry under the cursor are decoded
-// whenever the cursor moves. Saving always adds ".035" to a bare name.
+// length; the two tag blocks of the entry under the cursor are decoded when
+// they are first asked for. Saving always adds ".035" to a bare name.
 class CTag035 : public CTag {
 public:
     explicit CTag035(const wchar_t* base = L"", const wchar_t* extension = L"");
@@ -200,16 +218,17 @@ public:
     std::span<const uint8_t> GetTagBlock(int k) const;
     uint16_t GetTagFlags(int k) const;
     bool SetTagFlags(int k, uint16_t flags);
-    const CDecodedTag& GetTag(int k) const { return k == 0 ? m_Tag1 : m_Tag2; }
+    // Decoded tag of block k of the current entry (block 2 for any k but
+    // 0); not valid when the entry is too short to hold its text.
+    const CDecodedTag& GetTag(int k) const;
 
 protected:
-    void OnEntrySelected() override;
     // Entries are sized by their own length field, whatever entry length the
     // header carries.
     size_t EntrySizeAt(size_t offset) const override { return VariableLengthAt(offset); }
 
 private:
-    CDecodedTag m_Tag1, m_Tag2;
+    CTagMemo m_Tag1, m_Tag2;
 };
 
 // Train summary file (.034): one 180-byte record.

@@ -47,6 +47,7 @@ void CTag::UpperCaseFileName() { UpperCaseAscii(m_szFileName); }
 void CTag::ResetType() { m_pType = UnknownTagType(); }
 
 void CTag::FreeData() {
+    NoteDataEdit();
     m_Data.clear();
     m_Data.shrink_to_fit();
     m_bHasData = false;
@@ -74,6 +75,7 @@ int CTag::Open() {
         std::memcpy(m_Header, bytes.data(), hdr::kSize);
         if (bytes.size() > hdr::kSize) {
             m_Data.assign(bytes.begin() + hdr::kSize, bytes.end());
+            NoteDataEdit();
             m_bHasData = true;
         }
     }
@@ -201,6 +203,7 @@ int CTag::Prev() {
 
 void CTag::SetData(std::vector<uint8_t> data) {
     m_Data = std::move(data);
+    NoteDataEdit();
     m_bHasData = true;
     SelectEntry(0, 0);
 }
@@ -208,6 +211,7 @@ void CTag::SetData(std::vector<uint8_t> data) {
 int CTag::AppendEntry(std::span<const uint8_t> record) {
     if (GetEntryLength() != 0 || GetCount() >= 0xFFFF) return 0;
     m_Data.insert(m_Data.end(), record.begin(), record.end());
+    NoteDataEdit();
     m_bHasData = true;
     SetHeaderField(hdr::kRecordCount, static_cast<uint32_t>(GetCount() + 1));
     m_nFileSize = static_cast<uint32_t>(m_Data.size() + hdr::kSize);
@@ -226,6 +230,7 @@ int CTag::Grow(unsigned n) {
     std::vector<uint8_t> area(count * len, 0);
     std::copy_n(m_Data.begin(), std::min(m_Data.size(), area.size()), area.begin());
     m_Data.swap(area);
+    NoteDataEdit();
     m_bHasData = true;
     SetHeaderField(hdr::kRecordCount, static_cast<uint32_t>(count));
     m_nFileSize = static_cast<uint32_t>(m_Data.size() + hdr::kSize);
@@ -246,6 +251,7 @@ int CTag::Insert(int index, std::span<const uint8_t> entry) {
     const size_t at = static_cast<size_t>(index) * len;
     std::copy_backward(m_Data.begin() + at, m_Data.end() - len, m_Data.end());
     std::copy_n(entry.begin(), len, m_Data.begin() + at);
+    NoteDataEdit();
     if (m_nCurrent == index) OnEntrySelected();  // the entry under the cursor changed
     return 1;
 }
@@ -262,6 +268,7 @@ int CTag::Delete(int index) {
     if (at < m_Data.size()) m_Data.erase(m_Data.begin() + at, m_Data.begin() + std::min(m_Data.size(), at + len));
     const size_t keep = static_cast<size_t>(count - 1) * len;
     if (m_Data.size() > keep) m_Data.resize(keep);
+    NoteDataEdit();
     SetHeaderField(hdr::kRecordCount, static_cast<uint32_t>(count - 1));
     SelectEntry(0, 0);
     return 1;
@@ -274,6 +281,7 @@ int CTag::Swap(int a, int b) {
     const size_t oa = static_cast<size_t>(a) * len, ob = static_cast<size_t>(b) * len;
     if (oa + len > m_Data.size() || ob + len > m_Data.size()) return 0;
     std::swap_ranges(m_Data.begin() + oa, m_Data.begin() + oa + len, m_Data.begin() + ob);
+    NoteDataEdit();
     if (m_nCurrent == a || m_nCurrent == b) OnEntrySelected();
     return 1;
 }
@@ -286,6 +294,7 @@ size_t CTag::EntrySizeAt(size_t offset) const {
 }
 
 std::span<uint8_t> CTag::GetCurrent() {
+    NoteDataEdit();  // the caller may write through the span
     if (!m_bHasData || m_nCurrentOffset >= m_Data.size()) return {};
     const size_t n = std::min(EntrySizeAt(m_nCurrentOffset), m_Data.size() - m_nCurrentOffset);
     return std::span<uint8_t>(m_Data).subspan(m_nCurrentOffset, n);
@@ -298,6 +307,7 @@ std::span<const uint8_t> CTag::GetCurrent() const {
 }
 
 std::span<uint8_t> CTag::GetEntry(int index) {
+    NoteDataEdit();  // the caller may write through the span
     const size_t len = GetEntryLength();
     if (index < 0 || len == 0) return {};
     const size_t at = static_cast<size_t>(index) * len;
@@ -320,6 +330,7 @@ uint32_t CTag::GetFieldAtOffset(size_t offset, const layout::Field& f) const {
 }
 
 bool CTag::SetFieldAtOffset(size_t offset, const layout::Field& f, uint32_t v) {
+    NoteDataEdit();
     if (offset >= m_Data.size()) return false;
     const size_t n = std::min(EntrySizeAt(offset), m_Data.size() - offset);
     return layout::Set(std::span<uint8_t>(m_Data).subspan(offset, n), 0, f, v);
@@ -412,6 +423,7 @@ int CTag::SortByTime() {
         std::copy_n(m_Data.begin() + static_cast<size_t>(order[static_cast<size_t>(i)]) * len, len,
                     sorted.begin() + static_cast<size_t>(i) * len);
     m_Data.swap(sorted);
+    NoteDataEdit();
     OnEntrySelected();
     return 1;
 }

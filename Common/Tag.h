@@ -101,12 +101,21 @@ public:
     uint32_t GetFileSize() const { return m_nFileSize; }
     uint32_t GetDataSize() const { return static_cast<uint32_t>(m_Data.size()); }
     bool HasData() const { return m_bHasData; }
+    // Grows whenever the data area may have changed (every edit, and every
+    // writable span handed out), so that what a class derives from the
+    // entries knows when to derive it again.
+    uint64_t DataEdits() const { return m_nDataEdits; }
     float GetTimeScale() const { return m_fTimeScale; }
 
     // Header image and data area.
     std::span<uint8_t> Header() { return m_Header; }
     std::span<const uint8_t> Header() const { return m_Header; }
-    std::span<uint8_t> Data() { return m_Data; }
+    // The writable data area; counts as an edit, since the caller may write
+    // through the span.
+    std::span<uint8_t> Data() {
+        NoteDataEdit();
+        return m_Data;
+    }
     std::span<const uint8_t> Data() const { return m_Data; }
     uint32_t GetHeaderField(const layout::Field& f) const { return layout::Get(Header(), 0, f); }
     void SetHeaderField(const layout::Field& f, uint32_t v) { layout::Set(Header(), 0, f, v); }
@@ -174,6 +183,7 @@ protected:
     // Size of the entry that starts at a data offset: the header's entry
     // length, or for variable-length records the record's own length.
     virtual size_t EntrySizeAt(size_t offset) const;
+    void NoteDataEdit() { ++m_nDataEdits; }
 
     uint8_t m_Header[layout::header::kSize];
     std::vector<uint8_t> m_Data;  // the data area
@@ -185,4 +195,5 @@ protected:
     size_t m_nCurrentOffset = 0;  // start of the current entry in the data
     const CTagTypeInfo* m_pType;
     const wchar_t* m_szDefaultExtension = L"";
+    uint64_t m_nDataEdits = 0;
 };

@@ -29,7 +29,6 @@ int CConsistFile::Load(const char* name) {
     const int ok = LoadWithExtension(name, ".035");
     Reindex();
     m_nCurrent = 0;
-    DecodeTags();
     return ok;
 }
 
@@ -98,7 +97,6 @@ bool CConsistFile::SetFieldAt(int i, const layout::Field& f, uint32_t v) {
 int CConsistFile::SeekEntry(int i) {
     if (!IsValid(i)) return 0;
     m_nCurrent = i;
-    DecodeTags();
     return 1;
 }
 
@@ -136,13 +134,10 @@ int CConsistFile::FindVehicle(int n) {
 
 std::span<uint8_t> CConsistFile::GetTagBlock(int k) { return EditableTagBlock(Entry(), k); }
 
-void CConsistFile::DecodeTags() {
-    m_Tags[0].Clear();
-    m_Tags[1].Clear();
-    const auto entry = Entry();
-    const int n = EntryTagCount(entry);
-    if (n >= 1) m_Tags[0].Assign(TagBlockTextWithLead(EntryTagBlock(entry, 0)));
-    if (n >= 2) m_Tags[1].Assign(TagBlockTextWithLead(EntryTagBlock(entry, 1)));
+const CDecodedTag& CConsistFile::GetDecodedTag(int k) const {
+    const int block = k == 1 ? 1 : 0;
+    // A block the entry does not hold gives an empty text, so a cleared tag.
+    return m_Tags[block].Decode(TagBlockTextWithLead(EntryTagBlock(Entry(), block)));
 }
 
 int CConsistFile::AppendEntry(const uint8_t* bytes, unsigned len) {

@@ -32,8 +32,7 @@ public:
     int GetCount() const { return static_cast<int>(m_Offsets.size()); }
     int IsValid(int i) const { return i >= 0 && i < GetCount() ? 1 : 0; }
 
-    // Moves to entry i and decodes its tags; 0 (cursor unchanged) when i is
-    // not an entry.
+    // Moves to entry i; 0 (cursor unchanged) when i is not an entry.
     int SeekEntry(int i);
     int NextEntry() { return SeekEntry(GetIndex() + 1); }
     int PrevEntry() { return SeekEntry(GetIndex() - 1); }
@@ -70,12 +69,11 @@ public:
     // entry has fewer tag reads.
     std::span<uint8_t> GetTagBlock(int k);
 
-    // Decodes tag blocks 1 and 2 of the current entry into the decoded tags
-    // (done by every seek).
-    void DecodeTags();
-    const CDecodedTag& GetDecodedTag(int k) const { return m_Tags[k == 1 ? 1 : 0]; }
+    // Decoded tag of block k of the current entry (block 1 for any k but 1),
+    // decoded when first asked for; not valid when the entry lacks the block.
+    const CDecodedTag& GetDecodedTag(int k) const;
     // Owner initials of decoded tag 1.
-    std::string GetTagText() const { return m_Tags[0].Owner(); }
+    std::string GetTagText() const { return GetDecodedTag(0).Owner(); }
 
     // Appends one entry after the last entry the object addresses. The
     // bytes must form a whole entry whose length field is len. The cursor
@@ -108,5 +106,5 @@ private:
 
     std::vector<size_t> m_Offsets;  // start of each addressable entry
     TagReaderModes m_Modes;         // 3, 3, 3 (and 0)
-    CDecodedTag m_Tags[2];
+    CTagMemo m_Tags[2];
 };

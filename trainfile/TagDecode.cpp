@@ -13,20 +13,10 @@ namespace {
 // The 20 six-bit values of a tag text.
 using TagValues = std::array<uint8_t, aei::kTextLength>;
 
-unsigned GetBit(const TagValues& v, unsigned bit) {
-    return (v[bit / aei::kBitsPerChar] >> (aei::kBitsPerChar - 1 - bit % aei::kBitsPerChar)) & 1u;
-}
-
 void PutBit(TagValues& v, unsigned bit, unsigned value) {
     const uint8_t mask = uint8_t(1u << (aei::kBitsPerChar - 1 - bit % aei::kBitsPerChar));
     uint8_t& c = v[bit / aei::kBitsPerChar];
     c = value ? uint8_t(c | mask) : uint8_t(c & ~mask);
-}
-
-uint64_t GetRun(const TagValues& v, aei::BitRun run) {
-    uint64_t r = 0;
-    for (unsigned b = run.first; b <= run.Last(); ++b) r = (r << 1) | GetBit(v, b);
-    return r;
 }
 
 void PutRun(TagValues& v, aei::BitRun run, uint64_t value) {
@@ -34,6 +24,40 @@ void PutRun(TagValues& v, aei::BitRun run, uint64_t value) {
 }
 
 uint64_t RunMask(aei::BitRun run) { return run.count >= 64 ? ~0ull : (1ull << run.count) - 1; }
+
+// The 120 tag bits packed first bit first into two words (bit b at word
+// b / 64, counted from its top), so that a run of bits is read with two
+// shifts instead of bit by bit.
+struct PackedBits {
+    uint64_t word[2] = {0, 0};
+
+    explicit PackedBits(const TagValues& v) {
+        // Shift the six-bit values in from the bottom, then move the 120
+        // bits up to the top of the two words.
+        uint64_t hi = 0, lo = 0;
+        for (uint8_t c : v) {
+            hi = (hi << aei::kBitsPerChar) | (lo >> (64 - aei::kBitsPerChar));
+            lo = (lo << aei::kBitsPerChar) | (c & 0x3Fu);
+        }
+        constexpr unsigned kUnused = 128 - aei::kTotalBits;
+        word[0] = (hi << kUnused) | (lo >> (64 - kUnused));
+        word[1] = lo << kUnused;
+    }
+    // The 64 bits from bit 'first' on (zeros past bit 127).
+    uint64_t WindowAt(unsigned first) const {
+        if (first >= 128) return 0;
+        if (first >= 64) return word[1] << (first - 64);
+        if (first == 0) return word[0];
+        return (word[0] << first) | (word[1] >> (64 - first));
+    }
+    unsigned Bit(unsigned bit) const { return static_cast<unsigned>(WindowAt(bit) >> 63); }
+    uint64_t Run(aei::BitRun run) const {
+        if (run.count == 0) return 0;
+        return WindowAt(run.first) >> (64 - run.count);  // runs are at most 64 bits
+    }
+};
+static_assert(aei::kTotalBits == aei::kTextLength * aei::kBitsPerChar && aei::kTotalBits > 64 &&
+              aei::kTotalBits < 128);
 
 template <size_t N>
 bool Contains(const uint8_t (&codes)[N], uint32_t code) {
@@ -64,19 +88,20 @@ int IdentifierDigit(uint8_t c, bool leading) {
     return -1;
 }
 
-std::optional<DecodedTag> DecodeValues(const TagValues& v) {
-    const uint32_t egc = static_cast<uint32_t>(GetRun(v, aei::kEgcBits));
+std::optional<DecodedTag> DecodeValues(const TagValues& values) {
+    const PackedBits v(values);
+    const uint32_t egc = static_cast<uint32_t>(v.Run(aei::kEgcBits));
     const AeiLayout l = LayoutOfEgc(egc);
     if (l == AeiLayout::None) return std::nullopt;
 
     DecodedTag t;
     t.Set(aei::kEgc, egc);
     if (UsesBit6TagType(l))
-        t.Set(aei::kTagType, GetBit(v, aei::kTagTypeBit6) ? 2 : 1);
+        t.Set(aei::kTagType, v.Bit(aei::kTagTypeBit6) ? 2 : 1);
     else
-        t.Set(aei::kTagType, static_cast<uint32_t>(GetRun(v, aei::kTagTypeBits)) + 1);
+        t.Set(aei::kTagType, static_cast<uint32_t>(v.Run(aei::kTagTypeBits)) + 1);
 
-    uint32_t owner = static_cast<uint32_t>(GetRun(v, aei::kOwnerBits));
+    uint32_t owner = static_cast<uint32_t>(v.Run(aei::kOwnerBits));
     for (size_t k = 0; k < aei::kOwnerLength; ++k) {
         const uint32_t q = owner / aei::kOwnerDivisors[k];
         owner %= aei::kOwnerDivisors[k];
@@ -87,7 +112,7 @@ std::optional<DecodedTag> DecodeValues(const TagValues& v) {
 
     char text[aei::kNumberTextLength] = {};
     if (l == AeiLayout::Alphanumeric) {
-        uint64_t id = GetRun(v, aei::kIdentifierBits);
+        uint64_t id = v.Run(aei::kIdentifierBits);
         uint64_t div = aei::kIdentifierTopDivisor;
         for (unsigned i = 0; i < aei::kIdentifierDigits; ++i) {
             text[i] = IdentifierChar(id / div);
@@ -95,7 +120,7 @@ std::optional<DecodedTag> DecodeValues(const TagValues& v) {
             div /= 37;
         }
     } else {
-        const uint32_t number = static_cast<uint32_t>(GetRun(v, aei::kCarNumberBits));
+        const uint32_t number = static_cast<uint32_t>(v.Run(aei::kCarNumberBits));
         t.Set(aei::kCarNumber, number);
         const std::string digits = std::to_string(number);  // at most seven digits for 20 bits
         std::memcpy(text, digits.data(), std::min(digits.size(), sizeof text - 1));
@@ -103,7 +128,7 @@ std::optional<DecodedTag> DecodeValues(const TagValues& v) {
     std::memcpy(t.bytes.data() + aei::kNumberTextOffset, text, sizeof text);
 
     for (const aei::BitMap& m : LayoutMap(l)) {
-        const uint64_t part = (GetRun(v, m.bits) << m.shift) + m.add;
+        const uint64_t part = (v.Run(m.bits) << m.shift) + m.add;
         t.Set(m.out, t.Get(m.out) + static_cast<uint32_t>(part));
     }
     return t;
@@ -231,11 +256,28 @@ std::string DecodedTag::NumberText() const {
     return layout::GetText(bytes, aei::kNumberTextOffset, aei::kNumberTextLength);
 }
 
-std::optional<DecodedTag> DecodeTag(std::span<const uint8_t> text20) {
+namespace {
+
+// The six-bit values of 20 characters of tag text; nothing when fewer.
+std::optional<TagValues> ValuesOf(std::span<const uint8_t> text20) {
     if (text20.size() < aei::kTextLength) return std::nullopt;
     TagValues v;
     for (size_t i = 0; i < aei::kTextLength; ++i) v[i] = uint8_t(text20[i] - aei::kCharBias) & 0x3F;
-    return DecodeValues(v);
+    return v;
+}
+
+}  // namespace
+
+std::optional<DecodedTag> DecodeTag(std::span<const uint8_t> text20) {
+    const std::optional<TagValues> v = ValuesOf(text20);
+    if (!v) return std::nullopt;
+    return DecodeValues(*v);
+}
+
+std::optional<uint32_t> TagTextEgc(std::span<const uint8_t> text20) {
+    const std::optional<TagValues> v = ValuesOf(text20);
+    if (!v) return std::nullopt;
+    return static_cast<uint32_t>(PackedBits(*v).Run(aei::kEgcBits));
 }
 
 std::optional<DecodedTag> DecodeTag(std::string_view text20) {
@@ -260,6 +302,21 @@ int CDecodedTag::Assign(std::span<const uint8_t> textWithLead) {
 int CDecodedTag::Assign(std::string_view textWithLead) {
     return Assign(
         std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(textWithLead.data()), textWithLead.size()));
+}
+
+const CDecodedTag& CTagMemo::Decode(std::span<const uint8_t> textWithLead) const {
+    if (textWithLead.size() < 1 + aei::kTextLength) {
+        m_bKnown = false;
+        m_Tag.Clear();
+        return m_Tag;
+    }
+    // The lead character takes no part in the decoding.
+    const std::span<const uint8_t> text = textWithLead.subspan(1, aei::kTextLength);
+    if (m_bKnown && std::equal(text.begin(), text.end(), m_Text.begin())) return m_Tag;
+    m_Tag.Assign(textWithLead);
+    std::copy(text.begin(), text.end(), m_Text.begin());
+    m_bKnown = true;
+    return m_Tag;
 }
 
 std::optional<DecodedTag> MakeDecodedTag(uint32_t egc, std::string_view owner, uint32_t carNumber, int tagType) {
@@ -298,15 +355,39 @@ std::optional<std::string> EncodeTag(const CDecodedTag& tag) {
 // ---------------------------------------------------------------------------
 // Extended railcar data
 
-std::optional<ExtendedRailcarData> DecodeExtendedRailcar(const DecodedTag& tag) {
-    if (tag.Layout() != AeiLayout::Railcar) return std::nullopt;
-    const uint32_t field64 = tag.Get(aei::kRailcar64);
+namespace {
+
+// The extended data of railcar fields 36, 40 and 64.
+std::optional<ExtendedRailcarData> ExtendedFromFields(uint32_t field36, uint32_t field40, uint32_t field64) {
     if (aei::kExtValue.Get(field64) != aei::kExtendedValue) return std::nullopt;
     ExtendedRailcarData data;
-    data.length = (aei::kExtLengthBit12.Get(field64) << aei::kExtLengthLowBits) | tag.Get(aei::kRailcar36);
-    const uint32_t axlesLow = tag.Get(aei::kRailcar40) - 1;
+    data.length = (aei::kExtLengthBit12.Get(field64) << aei::kExtLengthLowBits) | field36;
+    const uint32_t axlesLow = field40 - 1;
     data.axles = ((aei::kExtAxlesHigh.Get(field64) << aei::kExtAxlesLowBits) | axlesLow) + 1;
     return data;
+}
+
+}  // namespace
+
+std::optional<ExtendedRailcarData> DecodeExtendedRailcar(const DecodedTag& tag) {
+    if (tag.Layout() != AeiLayout::Railcar) return std::nullopt;
+    return ExtendedFromFields(tag.Get(aei::kRailcar36), tag.Get(aei::kRailcar40), tag.Get(aei::kRailcar64));
+}
+
+std::optional<ExtendedRailcarData> DecodeExtendedRailcar(std::span<const uint8_t> text20) {
+    const std::optional<TagValues> values = ValuesOf(text20);
+    if (!values) return std::nullopt;
+    const PackedBits v(*values);
+    if (LayoutOfEgc(static_cast<uint32_t>(v.Run(aei::kEgcBits))) != AeiLayout::Railcar) return std::nullopt;
+    // A railcar field is the sum of its rows of the layout map, as decoding
+    // the whole tag makes it (the fields are four bytes wide and apart).
+    auto field = [&](const layout::Field& out) {
+        uint32_t sum = 0;
+        for (const aei::BitMap& m : aei::kRailcarMap)
+            if (m.out.offset == out.offset) sum += static_cast<uint32_t>((v.Run(m.bits) << m.shift) + m.add);
+        return sum;
+    };
+    return ExtendedFromFields(field(aei::kRailcar36), field(aei::kRailcar40), field(aei::kRailcar64));
 }
 
 bool EncodeExtendedRailcar(DecodedTag& tag, const ExtendedRailcarData& data) {

@@ -75,6 +75,22 @@ private:
     DecodedTag m_Tag;  // trailer included (last two bytes)
 };
 
+// A decoded tag worked out from its text only when it is asked for, and kept
+// with the text it came from: asking again for the same text costs one
+// comparison, text that has changed since (the record was edited, the
+// cursor moved to another record) is decoded afresh.
+class CTagMemo {
+public:
+    // The decoded tag of a lead character and 20 tag characters; a cleared
+    // tag when fewer bytes are given.
+    const CDecodedTag& Decode(std::span<const uint8_t> textWithLead) const;
+
+private:
+    mutable bool m_bKnown = false;
+    mutable std::array<uint8_t, layout::aei::kTextLength> m_Text{};
+    mutable CDecodedTag m_Tag;
+};
+
 // ---------------------------------------------------------------------------
 // Encoding (the inverse of DecodeTag)
 
@@ -113,6 +129,12 @@ struct ExtendedRailcarData {
 // The extended data of a railcar-layout tag whose value field holds 7;
 // nothing for any other tag.
 std::optional<ExtendedRailcarData> DecodeExtendedRailcar(const DecodedTag& tag);
+// The same straight from 20 characters of tag text, reading only the fields
+// the extended data is made of; nothing when fewer characters are given.
+std::optional<ExtendedRailcarData> DecodeExtendedRailcar(std::span<const uint8_t> text20);
+// The equipment group code of 20 characters of tag text (whether or not it
+// has a layout); nothing when fewer characters are given.
+std::optional<uint32_t> TagTextEgc(std::span<const uint8_t> text20);
 // Makes a railcar-layout tag a value-7 tag with this length and axle count
 // (fields 36, 40 and 64; the rest of field 64 becomes zero). False, and the
 // tag unchanged, for another layout, a length beyond 13 bits, or an axle

@@ -66,11 +66,11 @@ int CTagFile::GetReadCount() const {
 int CTagFile::DoubleTimes() {
     // An empty file has no record 0 to start from.
     if (!Seek(0)) return 0;
-    DecodeCurrent();
     do {
         SetRawTime(GetRawTime() * 2u);
-        if (!Next()) break;
-        DecodeCurrent();
-    } while (true);
+    } while (Next());
+    // The times are no part of the tag text: the record the walk ends on is
+    // the only one whose tag is left decoded, so it is the only one decoded.
+    DecodeCurrent();
     return 0;
 }

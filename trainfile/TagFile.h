@@ -48,8 +48,8 @@ public:
     // Number of reads (two hexadecimal digits); -1 when they are not hex.
     int GetReadCount() const;
 
-    // From record 0: decodes each record it moves to and doubles its raw
-    // timestamp. Returns 0.
+    // From record 0: doubles every record's raw timestamp, then decodes the
+    // last record (the one it ends on). Returns 0.
     int DoubleTimes();
 
     // The current record's bytes; empty when none is current.

@@ -149,6 +149,46 @@ TEST(ConsistEntry, TagsAreDecodedOnEveryStep) {
     EXPECT_EQ(c.SetTagFlags(1, 1), false);
 }
 
+TEST(ConsistTags, DecodesFollowTheRecordBytes) {
+    // A tag is decoded when asked for; a change to the text under the
+    // cursor, however it reaches the bytes, is seen by the next ask, and a
+    // record with the same text decodes the same.
+    TempDir d;
+    ConsistFile()
+        .Add(RailcarEntry(1, {TagText(19, "TTX", 1234), TagText(19, "BNSF", 99)}))
+        .Add(RailcarEntry(2, {TagText(19, "TTX", 1234)}))
+        .Write(d.File("E.035"));
+    CTag035 c;
+    ASSERT_EQ(c.OpenAs(W(d.File("E.035")).c_str()), 1);
+    EXPECT_EQ(c.GetTag(1).Owner(), "BNSF");
+    const std::string up = TagText(19, "UP", 5);
+    std::copy(up.begin(), up.end(), c.GetTagBlock(1).begin() + cs::kTagTextOffset);
+    EXPECT_EQ(c.GetTag(1).Owner(), "UP");
+    EXPECT_EQ(c.GetTag(1).CarNumber(), 5u);
+    const std::string bad = TagText(19, "UP", 5).replace(0, 1, "!");  // EGC without a layout
+    std::copy(bad.begin(), bad.end(), c.Data().begin() + cs::kTagBlock2 + cs::kTagTextOffset);
+    EXPECT_FALSE(c.GetTag(1).IsValid());
+    ASSERT_EQ(c.Next(), 1);
+    EXPECT_EQ(c.GetTag(0).Owner(), "TTX");
+    EXPECT_FALSE(c.GetTag(1).IsValid());  // one tag read, no text at block 2
+    ASSERT_EQ(c.Seek(0), 1);
+    EXPECT_EQ(c.GetTag(0).CarNumber(), 1234u);
+    EXPECT_FALSE(c.GetTag(1).IsValid());
+
+    // The tag read classes likewise.
+    TrainFileBuilder b;
+    b.Format(0x0100).Type(3, 0).Add(Record(64).U32(0, 10).U8(4, 'D').Text(5, TagText(19, "AAA", 1)));
+    b.Write(d.File("R.060"));
+    CTag060 t;
+    ASSERT_EQ(t.OpenAs(W(d.File("R")).c_str(), L".060"), 1);
+    EXPECT_EQ(t.GetTag().Owner(), "AAA");
+    const std::string bbb = TagText(19, "BBB", 2);
+    std::copy(bbb.begin(), bbb.end(), t.GetCurrent().begin() + layout::tagread::kLead.offset + 1);
+    EXPECT_EQ(t.GetTag().Owner(), "BBB");
+    t.FreeData();
+    EXPECT_FALSE(t.GetTag().IsValid());
+}
+
 TEST(ConsistEntry, AxleCountUsesBothBytes) {
     TempDir d;
     ConsistFile().Add(RailcarEntry(1, {}).Set(cs::kAxleCount, 4).Set(cs::kAxleCountHigh, 1)
@@ -223,7 +263,7 @@ TEST(TimeDoubling, WheelEventsLoseTheTopBitAndMarkTheHeader) {
     EXPECT_EQ(empty.GetHeaderField(hdr::kWord32), 0u);
 }
 
-TEST(TimeDoubling, TagReadsAreDecodedOnTheWay) {
+TEST(TimeDoubling, TagReadsKeepTheirTags) {
     TempDir d;
     TrainFileBuilder b;
     b.Format(0x0100).Type(3, 0);
@@ -233,9 +273,9 @@ TEST(TimeDoubling, TagReadsAreDecodedOnTheWay) {
     b.Write(d.File("R.060"));
     CTag060 t;
     ASSERT_EQ(t.OpenAs(W(d.File("R")).c_str(), L".060"), 1);
-    EXPECT_EQ(t.GetTag().Owner(), "AAA");  // decoded on opening
+    EXPECT_EQ(t.GetTag().Owner(), "AAA");
     EXPECT_EQ(t.DoubleTimes(), 1);
-    EXPECT_EQ(t.GetTag().Owner(), "BBB");  // the last entry it moved to
+    EXPECT_EQ(t.GetTag().Owner(), "BBB");  // the entry the walk ended on
     EXPECT_EQ(t.GetTime(), 40);
     EXPECT_EQ(t.GetAntennaConfig(), 0);
     EXPECT_EQ(t.GetTagText().substr(0, 1), "D");

@@ -117,7 +117,7 @@ TEST(TagFile, TextWithoutTerminatorStopsAtTheAntennaDigit) {
     EXPECT_EQ(f.GetTagText().size(), 46u);
 }
 
-TEST(TagFile, DoubleTimesDecodesAsItGoes) {
+TEST(TagFile, DoubleTimesLeavesTheLastRecordDecoded) {
     TempDir d;
     TagReads().Write(d.File("T.060"));
     CTagFile f;

@@ -199,6 +199,61 @@ TEST(TagDecode, HolderSkipsLeadAndClearsOnFailure) {
     EXPECT_EQ(h.Assign("N" + text.substr(0, 19)), 0);  // too short: nothing read past the end
 }
 
+TEST(TagDecode, RandomTextsDecodeAsTheBitByBitReaderDid) {
+    // Digest of the images (and of which texts decode at all) that the
+    // reader taking the tag bits one at a time gave for these texts; any
+    // byte of any image read differently changes it. Texts include bytes
+    // outside ' '..'_', which reduce to their low six bits.
+    std::mt19937 rng(20240611);
+    uint64_t digest = 1469598103934665603ull;
+    auto mix = [&](uint8_t b) { digest = (digest ^ b) * 1099511628211ull; };
+    int decoded = 0;
+    for (int i = 0; i < 200000; ++i) {
+        std::string text(20, ' ');
+        for (char& c : text) c = static_cast<char>(i % 4 == 0 ? rng() & 0xFF : 32 + rng() % 64);
+        const auto t = DecodeTag(text);
+        mix(t ? 1 : 0);
+        if (!t) continue;
+        ++decoded;
+        for (uint8_t b : t->bytes) mix(b);
+    }
+    EXPECT_EQ(decoded, 62134);
+    EXPECT_EQ(digest, 4681463309195777349ull);
+}
+
+TEST(TagDecode, ExtendedDataFromTextMatchesTheWholeDecode) {
+    // Railcar codes, value-7 tags among them, and texts of every code.
+    std::mt19937 rng(77);
+    int extended = 0;
+    for (int i = 0; i < 20000; ++i) {
+        std::string text(20, ' ');
+        for (char& c : text) c = static_cast<char>(i % 5 == 0 ? rng() & 0xFF : 32 + rng() % 64);
+        TagBits head;
+        if (i % 3 != 0) head.Put(0, 4, i % 2 ? 19 : 6);
+        if (i % 3 == 1) head.Put(93, 95, 7);
+        if (i % 3 != 0) {
+            text[15] = head.Text()[15];  // bits 90-95: the value field at 93-95
+            text[0] = static_cast<char>((head.Text()[0] & ~1) | (text[0] & 1));
+        }
+        const auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+        const auto tag = DecodeTag(text);
+        const auto whole = tag ? DecodeExtendedRailcar(*tag) : std::nullopt;
+        const auto direct = DecodeExtendedRailcar(bytes);
+        ASSERT_EQ(direct.has_value(), whole.has_value()) << text;
+        if (direct) {
+            ++extended;
+            EXPECT_EQ(direct->length, whole->length) << text;
+            EXPECT_EQ(direct->axles, whole->axles) << text;
+        }
+        if (tag) {
+            EXPECT_EQ(TagTextEgc(bytes), tag->Egc()) << text;
+        }
+    }
+    EXPECT_GT(extended, 1000);
+    EXPECT_FALSE(DecodeExtendedRailcar(std::span<const uint8_t>()));
+    EXPECT_FALSE(TagTextEgc(std::span<const uint8_t>()));
+}
+
 // --- encoding --------------------------------------------------------------
 
 TEST(TagEncode, MatchesTextsBuiltBitByBit) {

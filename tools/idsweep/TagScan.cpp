@@ -20,9 +20,10 @@ uint16_t WithFlag(uint16_t flags, uint16_t flag, bool set) {
 }  // namespace
 
 std::optional<ExtendedRailcarData> ReadExtendedRailcarData(std::span<const uint8_t> text20) {
-    const std::optional<DecodedTag> tag = DecodeTag(text20);
-    if (!tag || tag->Egc() != cs::kEgcRailcar) return std::nullopt;
-    return DecodeExtendedRailcar(*tag);
+    // Only the code and the fields of the extended data are read: the rest
+    // of the tag plays no part in the check.
+    if (TagTextEgc(text20) != cs::kEgcRailcar) return std::nullopt;
+    return DecodeExtendedRailcar(text20);
 }
 
 bool LengthMatches(uint32_t tagLength, int32_t vehicleLength) {
