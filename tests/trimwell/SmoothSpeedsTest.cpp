@@ -88,8 +88,8 @@ TEST(SmoothSpeeds, RunningSumsGiveTheCursorWalksMeans) {
 }
 
 // The whole operation on random trains: every axle stores the cursor walk's
-// speed in its two bytes (direction bit kept), forward and, for OP4, on the
-// train turned end for end.
+// speed in its two bytes (direction bit kept) and its time, forward and, for
+// OP4, on the train turned end for end, after which the axles count from 0.
 TEST(SmoothSpeeds, RandomTrainsStoreTheCursorWalksSpeeds) {
     std::mt19937 rng(7);
     TempDir d;
@@ -109,6 +109,8 @@ TEST(SmoothSpeeds, RandomTrainsStoreTheCursorWalksSpeeds) {
                 const SpeedBytes b = EncodeSpeed(want[size_t(j)], unsigned(j) & 1);
                 ASSERT_EQ(a[size_t(j)].byte0, b.whole) << "direction " << direction << " axle " << j << " of " << n;
                 ASSERT_EQ(a[size_t(j)].byte1, b.eighths) << "direction " << direction << " axle " << j << " of " << n;
+                ASSERT_EQ(a[size_t(j)].time, 1000 + 50 * uint32_t(j)) << "direction " << direction << " axle " << j;
+                ASSERT_EQ(a[size_t(j)].axle, unsigned(j) + (direction == 0 ? 1 : 0)) << "direction " << direction;
             }
         }
     }

@@ -46,14 +46,21 @@ std::vector<float> SmoothedSpeeds(std::span<const int> eighths) {
 bool SmoothSpeeds(const std::string& base, int direction) {
     CAxleFile axles;
     if (!axles.Load(base.c_str()) || axles.GetCount() <= 0) return false;
-    if (direction == 1) axles.Reverse();
+    // Turning a train of whole axle records end for end and back gives every
+    // record its own bytes again, but for its axle number, which then counts
+    // from 0, and its gap marker, which the smoothing clears anyway. Such a
+    // train is smoothed in reverse by reading and writing it back to front;
+    // records of another length take the two turns.
+    const bool backToFront = direction == 1 && axles.GetRecordLength() == layout::axle::kRecordSize;
+    if (direction == 1 && !backToFront) axles.Reverse();
 
     const int n = axles.GetCount();
+    auto record = [&](int j) { return backToFront ? n - 1 - j : j; };
     std::vector<float> speeds;
     try {
         std::vector<int> eighths(static_cast<size_t>(n));
         for (int j = 0; j < n; ++j) {
-            axles.Seek(j);
+            axles.Seek(record(j));
             eighths[static_cast<size_t>(j)] = axles.GetSpeedEighths();
         }
         speeds = SmoothedSpeeds(eighths);
@@ -64,12 +71,16 @@ bool SmoothSpeeds(const std::string& base, int direction) {
     // Every axle is written back, so the marker and movement bits that share
     // the eighths byte are cleared on all of them.
     for (int j = 0; j < n; ++j) {
-        axles.Seek(j);
+        axles.Seek(record(j));
         axles.SetSpeed(speeds[static_cast<size_t>(j)]);
     }
     speeds.clear();
     speeds.shrink_to_fit();
-    if (direction == 1) axles.Reverse();
+    if (backToFront) {
+        for (int i = 0; i < n; ++i) axles.SetFieldAt(i, layout::axle::kAxleNumber, static_cast<uint32_t>(i));
+    } else if (direction == 1) {
+        axles.Reverse();
+    }
     return axles.Save() != 0;
 }
 
