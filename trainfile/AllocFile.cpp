@@ -43,20 +43,14 @@ int CAllocFile::Load(const char* name) {
 
 int CAllocFile::SaveAs(const char* name) { return SaveWithExtension(name, ".041"); }
 
-uint32_t CAllocFile::FieldAt(int i, const layout::Field& f) const {
-    if (f.End() > GetRecordLength()) return 0;
-    return GetFieldAt(i, f);
-}
+uint32_t CAllocFile::FieldAt(int i, const layout::Field& f) const { return View().Field(i, f); }
 
 bool CAllocFile::SetFieldAtChecked(int i, const layout::Field& f, uint32_t v) {
     if (f.End() > GetRecordLength()) return false;
     return SetFieldAt(i, f, v);
 }
 
-int CAllocFile::KeyAt(int i) const {
-    const uint32_t high = GetRecordLength() >= al::kRecordSize ? FieldAt(i, al::kKeyHigh) : 0;
-    return static_cast<int>(high * 256 + FieldAt(i, al::kSequence));
-}
+int CAllocFile::KeyAt(int i) const { return View().Key(i); }
 
 int CAllocFile::AppendAllocation(const uint8_t* record) {
     if (!record) return 0;
@@ -132,10 +126,11 @@ void CAllocFile::SetKey(int key) {
 int CAllocFile::NextVehicle() {
     const int start = GetIndex();
     if (!IsValid(start)) return 0;
-    const int key = KeyAt(start);
+    const RecordView v = View();
+    const int key = v.Key(start);
     const int n = GetCount();
     for (int i = start + 1; i < n; ++i) {
-        if (KeyAt(i) != key) {
+        if (v.Key(i) != key) {
             Seek(i);
             DescribeVehicle();
             return 1;
@@ -160,12 +155,13 @@ void CAllocFile::DescribeVehicle() {
     c.count = GetCount();
     c.recordLength = GetRecordLength();
     if (IsValid(i)) {
-        c.key = KeyAt(i);
+        const RecordView v = View();
+        c.key = v.Key(i);
         const RecordRange r = VehicleRecords(i);
-        c.firstAxle = static_cast<int>(FieldAt(r.begin, al::kFirstAxle));
-        c.startTime = RawToMs(FieldAt(r.begin, al::kStartTime));
-        c.lastAxle = static_cast<int>(FieldAt(r.end - 1, al::kLastAxle));
-        c.endTime = RawToMs(FieldAt(r.end - 1, al::kEndTime));
+        c.firstAxle = static_cast<int>(v.Field(r.begin, al::kFirstAxle));
+        c.startTime = RawToMs(v.Field(r.begin, al::kStartTime));
+        c.lastAxle = static_cast<int>(v.Field(r.end - 1, al::kLastAxle));
+        c.endTime = RawToMs(v.Field(r.end - 1, al::kEndTime));
         c.records = r.end - r.begin;
     }
     m_Vehicle = c;
@@ -178,11 +174,15 @@ constexpr int kShortWalk = 8;
 bool StartsVehicle(uint32_t part) { return part == 0 || part == al::kPartWhole; }
 }  // namespace
 
+bool CAllocFile::WalksCurrent() const {
+    return m_Walks.built && m_Walks.edits == DataEdits() && m_Walks.count == GetCount() &&
+           m_Walks.recordLength == GetRecordLength();
+}
+
 const CAllocFile::WalkIndex& CAllocFile::Walks() {
+    if (WalksCurrent()) return m_Walks;
     const int n = GetCount();
-    if (m_Walks.built && m_Walks.edits == DataEdits() && m_Walks.count == n &&
-        m_Walks.recordLength == GetRecordLength())
-        return m_Walks;
+    const RecordView v = View();
     WalkIndex w;
     w.built = true;
     w.edits = DataEdits();
@@ -191,19 +191,32 @@ const CAllocFile::WalkIndex& CAllocFile::Walks() {
     w.start.resize(static_cast<size_t>(std::max(n, 0)));
     w.runEnd.resize(w.start.size());
     for (int k = 0; k < n; ++k)
-        w.start[k] = k == 0 || StartsVehicle(FieldAt(k, al::kPart)) ? k : w.start[k - 1];
-    for (int k = n - 1; k >= 0; --k)
-        w.runEnd[k] = k + 1 < n && KeyAt(k + 1) == KeyAt(k) ? w.runEnd[k + 1] : k + 1;
+        w.start[k] = k == 0 || StartsVehicle(v.Field(k, al::kPart)) ? k : w.start[k - 1];
+    int nextKey = 0;
+    for (int k = n - 1; k >= 0; --k) {
+        const int key = v.Key(k);
+        w.runEnd[k] = k + 1 < n && nextKey == key ? w.runEnd[k + 1] : k + 1;
+        nextKey = key;
+    }
     m_Walks = std::move(w);
     return m_Walks;
 }
 
 RecordRange CAllocFile::VehicleRecords(int i) {
     const int n = GetCount();
-    const int key = KeyAt(i);
+    const RecordView v = View();
+    const int key = v.Key(i);
+    // Once the index is built for the records as they are, it answers every
+    // walk at once.
+    if (WalksCurrent() && i >= 0 && i < n) {
+        RecordRange r{m_Walks.start[static_cast<size_t>(i)], 0};
+        r.end = r.begin + 1;
+        if (r.end < n && v.Key(r.end) == key) r.end = m_Walks.runEnd[static_cast<size_t>(r.end)];
+        return r;
+    }
     RecordRange r{i, i + 1};
     int steps = 0;
-    while (r.begin > 0 && !StartsVehicle(FieldAt(r.begin, al::kPart))) {
+    while (r.begin > 0 && !StartsVehicle(v.Field(r.begin, al::kPart))) {
         --r.begin;
         if (++steps == kShortWalk) {
             r.begin = Walks().start[r.begin];
@@ -212,7 +225,7 @@ RecordRange CAllocFile::VehicleRecords(int i) {
     }
     r.end = r.begin + 1;
     steps = 0;
-    while (r.end < n && KeyAt(r.end) == key) {
+    while (r.end < n && v.Key(r.end) == key) {
         if (++steps == kShortWalk) {
             r.end = Walks().runEnd[r.end];
             break;

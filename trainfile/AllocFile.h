@@ -160,6 +160,24 @@ private:
         std::vector<int> runEnd;
     };
 
+    // The records the file addresses, read through the bounds-checked field
+    // access: a record outside them, or a field beyond the record length,
+    // reads as 0. Walks over many records take one view and read through it.
+    struct RecordView {
+        std::span<const uint8_t> bytes;
+        unsigned length = 0;
+        uint32_t Field(int i, const layout::Field& f) const {
+            if (i < 0 || f.End() > length) return 0;
+            return layout::Get(bytes, static_cast<size_t>(i) * length, f);
+        }
+        // Key high byte (24-byte records only) x 256 + sequence.
+        int Key(int i) const {
+            const uint32_t high = length >= layout::alloc::kRecordSize ? Field(i, layout::alloc::kKeyHigh) : 0;
+            return static_cast<int>(high * 256 + Field(i, layout::alloc::kSequence));
+        }
+    };
+    RecordView View() const { return RecordView{RecordBytes(), GetRecordLength()}; }
+
     uint32_t FieldAt(int i, const layout::Field& f) const;
     bool SetFieldAtChecked(int i, const layout::Field& f, uint32_t v);
     int KeyAt(int i) const;
@@ -170,6 +188,7 @@ private:
     // through the walk index, so every vehicle costs the same.
     RecordRange VehicleRecords(int i);
     const WalkIndex& Walks();
+    bool WalksCurrent() const;
     // Reverse with the mirror time (raw units, first + last) and mirror axle.
     int ReverseAbout(uint32_t mirror, uint32_t lastAxle);
     // Makes one vehicle of k axles from axle next on; advances next.

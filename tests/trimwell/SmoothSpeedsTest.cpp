@@ -1,7 +1,12 @@
 // OP3/OP4 speed smoothing, run through the real Trimwell.
+#include "Speed.h"
+#include "Trimwell.h"
 #include "TrimwellRecords.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
 
 using namespace fixture;
 
@@ -24,7 +29,92 @@ std::vector<unsigned> Ramp(unsigned n) {  // axle j at 20 + j mph
     return v;
 }
 
+// The smoothing as an axle cursor walks it, one window sum per axle: from
+// each axle up to 20 speeds forward, stepping after each; the axle the cursor
+// then stands on is the one smoothed, with up to 20 speeds after it. A walk
+// that reaches the last axle ends the smoothing.
+std::vector<float> CursorWalkSmoothing(const std::vector<int>& eighths) {
+    const int n = int(eighths.size());
+    std::vector<float> out;
+    for (int e : eighths) out.push_back(float(e) * 0.125f);
+    auto addWindow = [&](int& cur, double& sum, int& m) {
+        for (int added = 1;; ++added) {
+            sum += float(eighths[size_t(cur)]) * 0.125f;
+            ++m;
+            const bool stepped = cur + 1 < n;
+            if (stepped) ++cur;
+            if (added == 20 || !stepped) return;
+        }
+    };
+    for (int i = 0; i < n; ++i) {
+        int cur = i;
+        double sum = 0.0;
+        int m = 0;
+        addWindow(cur, sum, m);
+        const int k = cur;
+        if (cur + 1 >= n) break;
+        ++cur;
+        addWindow(cur, sum, m);
+        out[size_t(k)] = float(sum / m);
+    }
+    return out;
+}
+
+// Random speeds over the whole range the two speed bytes hold (0 to 127
+// 7/8 mph), with runs of the extremes, where a mean is most likely to
+// round differently.
+std::vector<int> RandomEighths(std::mt19937& rng, int n) {
+    std::vector<int> v(static_cast<size_t>(n));
+    for (int& e : v) {
+        const unsigned r = rng() % 10;
+        e = r == 0 ? 0 : r == 1 ? 1023 : int(rng() % 1024);
+    }
+    return v;
+}
+
 }  // namespace
+
+TEST(SmoothSpeeds, RunningSumsGiveTheCursorWalksMeans) {
+    std::mt19937 rng(20261209);
+    for (int round = 0; round < 400; ++round) {
+        const int n = round < 50 ? round : 1 + int(rng() % 3000);
+        const std::vector<int> eighths = RandomEighths(rng, n);
+        const std::vector<float> want = CursorWalkSmoothing(eighths);
+        const std::vector<float> got = SmoothedSpeeds(eighths);
+        ASSERT_EQ(got.size(), want.size());
+        for (int k = 0; k < n; ++k)
+            ASSERT_EQ(got[size_t(k)], want[size_t(k)]) << "axle " << k << " of " << n;
+    }
+}
+
+// The whole operation on random trains: every axle stores the cursor walk's
+// speed in its two bytes (direction bit kept) and its time, forward and, for
+// OP4, on the train turned end for end, after which the axles count from 0.
+TEST(SmoothSpeeds, RandomTrainsStoreTheCursorWalksSpeeds) {
+    std::mt19937 rng(7);
+    TempDir d;
+    for (int round = 0; round < 6; ++round) {
+        const int n = 1 + int(rng() % 900);
+        const std::vector<int> eighths = RandomEighths(rng, n);
+        for (int direction = 0; direction < 2; ++direction) {
+            WriteAxles(d, std::vector<unsigned>(eighths.begin(), eighths.end()));
+            RunTrimwell(d.Path(), {"T", direction == 0 ? "/OP3" : "/OP4"});
+            std::vector<int> order = eighths;
+            if (direction == 1) std::reverse(order.begin(), order.end());
+            std::vector<float> want = CursorWalkSmoothing(order);
+            if (direction == 1) std::reverse(want.begin(), want.end());
+            const std::vector<AxleView> a = ReadAxles(d.File("T.010"));
+            ASSERT_EQ(a.size(), size_t(n));
+            for (int j = 0; j < n; ++j) {
+                const SpeedBytes b = EncodeSpeed(want[size_t(j)], unsigned(j) & 1);
+                ASSERT_EQ(a[size_t(j)].byte0, b.whole) << "direction " << direction << " axle " << j << " of " << n;
+                ASSERT_EQ(a[size_t(j)].byte1, b.eighths) << "direction " << direction << " axle " << j << " of " << n;
+                ASSERT_EQ(a[size_t(j)].time, 1000 + 50 * uint32_t(j)) << "direction " << direction << " axle " << j;
+                ASSERT_EQ(a[size_t(j)].axle, unsigned(j) + (direction == 0 ? 1 : 0)) << "direction " << direction;
+            }
+        }
+    }
+}
 
 TEST(SmoothSpeeds, ForwardOn22AxlesChangesOnlyAxle20) {
     TempDir d;

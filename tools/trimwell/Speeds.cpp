@@ -7,6 +7,7 @@
 #include "TagFile.h"
 #include "WheelFile.h"
 
+#include <algorithm>
 #include <new>
 
 namespace {
@@ -14,59 +15,72 @@ namespace {
 // Axles on each side of a smoothed axle that enter its mean.
 constexpr int kSmoothWindow = 20;
 
-// Adds up to kSmoothWindow speeds from the record under the cursor onwards,
-// stepping forward after each one; stops early when a step fails at the end
-// of the file. The cursor ends on the record after the last one added (or
-// on the last record).
-void AddWindow(CAxleFile& axles, double& sum, int& m) {
-    for (int added = 1;; ++added) {
-        sum += axles.GetSpeed();
-        ++m;
-        const bool stepped = axles.Next() != 0;
-        if (added == kSmoothWindow || !stepped) return;
-    }
-}
-
 }  // namespace
+
+std::vector<float> SmoothedSpeeds(std::span<const int> eighths) {
+    const int n = static_cast<int>(eighths.size());
+    std::vector<float> speeds(eighths.size());
+    // below[i]: the sum of the first i speeds, in eighths, so that the sum of
+    // any run of axles is one subtraction. Eighths are whole numbers and a
+    // train's sum stays far inside 64 bits, so the sums are exact and every
+    // mean comes out as adding the speeds one by one gives it.
+    std::vector<int64_t> below(eighths.size() + 1, 0);
+    for (int j = 0; j < n; ++j) {
+        below[static_cast<size_t>(j) + 1] = below[static_cast<size_t>(j)] + eighths[static_cast<size_t>(j)];
+        speeds[static_cast<size_t>(j)] = static_cast<float>(eighths[static_cast<size_t>(j)]) * 0.125f;
+    }
+    // Axle k gets the mean of the kSmoothWindow axles before it and up to
+    // kSmoothWindow after it, its own speed left out: from the axle after
+    // the first full window to the second-to-last axle. The means are all
+    // taken from the speeds as they were.
+    for (int k = kSmoothWindow; k + 1 < n; ++k) {
+        const int afterEnd = std::min(k + 1 + kSmoothWindow, n);
+        const int64_t sum = below[static_cast<size_t>(k)] - below[static_cast<size_t>(k - kSmoothWindow)] +
+                            below[static_cast<size_t>(afterEnd)] - below[static_cast<size_t>(k) + 1];
+        const int m = kSmoothWindow + (afterEnd - (k + 1));
+        speeds[static_cast<size_t>(k)] = static_cast<float>(static_cast<double>(sum) * 0.125 / m);
+    }
+    return speeds;
+}
 
 bool SmoothSpeeds(const std::string& base, int direction) {
     CAxleFile axles;
     if (!axles.Load(base.c_str()) || axles.GetCount() <= 0) return false;
-    if (direction == 1) axles.Reverse();
+    // Turning a train of whole axle records end for end and back gives every
+    // record its own bytes again, but for its axle number, which then counts
+    // from 0, and its gap marker, which the smoothing clears anyway. Such a
+    // train is smoothed in reverse by reading and writing it back to front;
+    // records of another length take the two turns.
+    const bool backToFront = direction == 1 && axles.GetRecordLength() == layout::axle::kRecordSize;
+    if (direction == 1 && !backToFront) axles.Reverse();
 
     const int n = axles.GetCount();
+    auto record = [&](int j) { return backToFront ? n - 1 - j : j; };
     std::vector<float> speeds;
     try {
-        speeds.resize(static_cast<size_t>(n));
+        std::vector<int> eighths(static_cast<size_t>(n));
+        for (int j = 0; j < n; ++j) {
+            axles.Seek(record(j));
+            eighths[static_cast<size_t>(j)] = axles.GetSpeedEighths();
+        }
+        speeds = SmoothedSpeeds(eighths);
     } catch (const std::bad_alloc&) {
         return false;
     }
-    for (int j = 0; j < n; ++j) {
-        axles.Seek(j);
-        speeds[j] = axles.GetSpeed();
-    }
 
-    // Axle k gets the mean of the 20 axles before it and up to 20 after it,
-    // its own speed left out. All speeds are read from the file, which stays
-    // unchanged until every mean is known.
-    for (int i = 0; i < n; ++i) {
-        axles.Seek(i);
-        double sum = 0.0;
-        int m = 0;
-        AddWindow(axles, sum, m);
-        const int k = axles.GetIndex();
-        if (!axles.Next()) break;  // no axle after k: the walk is over
-        AddWindow(axles, sum, m);
-        if (m > 0) speeds[k] = static_cast<float>(sum / m);
-    }
-
+    // Every axle is written back, so the marker and movement bits that share
+    // the eighths byte are cleared on all of them.
     for (int j = 0; j < n; ++j) {
-        axles.Seek(j);
-        axles.SetSpeed(speeds[j]);
+        axles.Seek(record(j));
+        axles.SetSpeed(speeds[static_cast<size_t>(j)]);
     }
     speeds.clear();
     speeds.shrink_to_fit();
-    if (direction == 1) axles.Reverse();
+    if (backToFront) {
+        for (int i = 0; i < n; ++i) axles.SetFieldAt(i, layout::axle::kAxleNumber, static_cast<uint32_t>(i));
+    } else if (direction == 1) {
+        axles.Reverse();
+    }
     return axles.Save() != 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,6 +83,11 @@ std::vector<int> CarOfAxleTable(const CCarListFile& cars);
 // Speed smoothing, truck-spacing normalisation, speed halving (Speeds.cpp).
 // OP3 (direction 0, front to rear) and OP4 (direction 1, rear to front).
 bool SmoothSpeeds(const std::string& base, int direction);
+// The speeds OP3 gives axles of the given speeds (eighths of a mph), in the
+// order they are smoothed: from the 21st axle to the second-to-last, the
+// mean of the 20 axles before and up to 20 after, the axle's own left out;
+// every other axle keeps its speed.
+std::vector<float> SmoothedSpeeds(std::span<const int> eighths);
 // OP5: speeds that give every vehicle's trucks their nominal axle spacing.
 bool NormalizeTruckSpacing(const std::string& base);
 // OP18: doubles the .012 and tag read timestamps; returns the last tag
