@@ -58,12 +58,12 @@ DirectionSummary ScanDirections(const std::string& base) {
     if (!moves.LoadMovement(base.c_str())) return d;
     const int n = moves.GetCount();
     if (n <= 0) return d;
-    moves.Seek(0);
-    const int firstDir = moves.GetDirection();
+    // Whole mph and direction bit share one byte: read it once per passage.
+    const int firstDir = static_cast<int>(moves.GetFieldAt(0, ax::kSpeedWhole) & ax::kDirectionBit);
     for (int i = 0; i < n; ++i) {
-        moves.Seek(i);
-        d.minSpeed = std::min(d.minSpeed, moves.GetSpeedWhole());
-        const int dir = moves.GetDirection();
+        const uint32_t wholeByte = moves.GetFieldAt(i, ax::kSpeedWhole);
+        d.minSpeed = std::min(d.minSpeed, static_cast<int>(wholeByte >> 1));
+        const int dir = static_cast<int>(wholeByte & ax::kDirectionBit);
         if (dir)
             ++d.setCount;
         else
@@ -263,16 +263,17 @@ const std::vector<Segment>& FactTable::Segments(const Master& master) {
     if (m_segmentsValid) return m_segments;
     m_segments.clear();
     const size_t n = m_e.size();
+    // One scratch allocation for the type pass of every anchor car.
+    Allocation car;
     for (size_t a = 0; a < n;) {
         Segment seg;
         seg.begin = a;
         if (m_e[a].anchor) {
             const int idx = m_e[a].ancMaster;
-            Allocation car;
             car.records = master.cars[static_cast<size_t>(idx)].records;
-            car.cars.push_back({0, static_cast<uint32_t>(car.records.size())});
+            car.cars.assign(1, {0, static_cast<uint32_t>(car.records.size())});
             TypePass(m_e, car);
-            seg.anchorRecords = std::move(car.records);
+            seg.anchorRecords = car.records;
             for (++a; a < n && m_e[a].anchor && m_e[a].ancMaster == idx; ++a) {
             }
         } else {
