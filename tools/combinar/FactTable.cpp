@@ -144,16 +144,15 @@ Master LoadMaster(const std::string& base) {
 void FactTable::LoadAxles(CAxleFile& axles) {
     const int n = axles.GetCount();
     m_axles.assign(n > 0 ? static_cast<size_t>(n) : 0, FactEntry{});
-    // Each record's two speed bytes are read once; its speed in eighths, feet
-    // per second, whole mph and direction bit all come from them, as the
-    // axle file's own speed getters compute them.
+    // Each record's fields are read by index, and its two speed bytes once:
+    // its speed in eighths, feet per second, whole mph and direction bit all
+    // come from them, as the axle file's own speed getters compute them.
     for (int i = 0; i < n; ++i) {
-        axles.Seek(i);
         FactEntry& f = m_axles[static_cast<size_t>(i)];
         const uint32_t wholeByte = axles.GetFieldAt(i, ax::kSpeedWhole);
         const int eighths = SpeedEighths(wholeByte, axles.GetFieldAt(i, ax::kSpeedEighths));
         const float mph = static_cast<float>(eighths) * 0.125f;
-        f.time = static_cast<uint32_t>(axles.GetTime());
+        f.time = static_cast<uint32_t>(axles.RawToMs(axles.GetFieldAt(i, ax::kTime)));
         f.speed = static_cast<uint32_t>(eighths);
         f.fps = static_cast<float>(static_cast<double>(mph) * 5280 * 0.00027777778);
         f.wholeMph = static_cast<uint8_t>(wholeByte >> 1);
