@@ -233,9 +233,11 @@ void NormalRun(const std::string& base, const CombinarOptions& opt) {
     seen.reserve(total * 2);
     uint32_t unique = 0;
     int32_t lowest = 0, highest = 0;
+    uint32_t built = 0;  // the combination the table and alloc hold now
     for (uint32_t j = 0; j < total; ++j) {
         SetCombination(table, uncertain, j);
         BuildAllocation(table, master, alloc);
+        built = j;
         Candidate& c = candidates[j];
         c.checksum = table.Checksum(master);
         if (!seen.insert(c.checksum).second) {
@@ -258,8 +260,12 @@ void NormalRun(const std::string& base, const CombinarOptions& opt) {
     for (uint32_t j = 0; j < total && !exceeded; ++j) {
         const Candidate& c = candidates[j];
         if (c.duplicate || c.score != best) continue;
-        SetCombination(table, uncertain, j);
-        BuildAllocation(table, master, alloc);
+        // The last combination scored is still built: it needs no second build.
+        if (j != built) {
+            SetCombination(table, uncertain, j);
+            BuildAllocation(table, master, alloc);
+            built = j;
+        }
         if (opt.verbose) {
             std::printf("\nScore=%02d > ", c.score);
             std::printf("%s", PatternText(table.Entries(), alloc).c_str());
