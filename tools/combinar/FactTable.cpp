@@ -6,11 +6,13 @@
 #include "AllocFile.h"
 #include "AxleFile.h"
 #include "ConsistFile.h"
+#include "Speed.h"
 
 #include <cmath>
 #include <cstdio>
 #include <limits>
 
+namespace ax = layout::axle;
 namespace cs = layout::consist;
 
 namespace {
@@ -56,12 +58,12 @@ DirectionSummary ScanDirections(const std::string& base) {
     if (!moves.LoadMovement(base.c_str())) return d;
     const int n = moves.GetCount();
     if (n <= 0) return d;
-    moves.Seek(0);
-    const int firstDir = moves.GetDirection();
+    // Whole mph and direction bit share one byte: read it once per passage.
+    const int firstDir = static_cast<int>(moves.GetFieldAt(0, ax::kSpeedWhole) & ax::kDirectionBit);
     for (int i = 0; i < n; ++i) {
-        moves.Seek(i);
-        d.minSpeed = std::min(d.minSpeed, moves.GetSpeedWhole());
-        const int dir = moves.GetDirection();
+        const uint32_t wholeByte = moves.GetFieldAt(i, ax::kSpeedWhole);
+        d.minSpeed = std::min(d.minSpeed, static_cast<int>(wholeByte >> 1));
+        const int dir = static_cast<int>(wholeByte & ax::kDirectionBit);
         if (dir)
             ++d.setCount;
         else
@@ -142,19 +144,31 @@ Master LoadMaster(const std::string& base) {
 void FactTable::LoadAxles(CAxleFile& axles) {
     const int n = axles.GetCount();
     m_axles.assign(n > 0 ? static_cast<size_t>(n) : 0, FactEntry{});
+    // Each record's fields are read by index, and its two speed bytes once:
+    // its speed in eighths, feet per second, whole mph and direction bit all
+    // come from them, as the axle file's own speed getters compute them.
     for (int i = 0; i < n; ++i) {
-        axles.Seek(i);
         FactEntry& f = m_axles[static_cast<size_t>(i)];
-        f.time = static_cast<uint32_t>(axles.GetTime());
-        f.speed = static_cast<uint32_t>(axles.GetSpeedEighths());
-        f.fps = axles.GetSpeedFeetPerSecond();
-        f.wholeMph = static_cast<uint8_t>(axles.GetSpeedWhole());
-        f.direction = static_cast<uint8_t>(axles.GetDirection());
+        const uint32_t wholeByte = axles.GetFieldAt(i, ax::kSpeedWhole);
+        const int eighths = SpeedEighths(wholeByte, axles.GetFieldAt(i, ax::kSpeedEighths));
+        const float mph = static_cast<float>(eighths) * 0.125f;
+        f.time = static_cast<uint32_t>(axles.RawToMs(axles.GetFieldAt(i, ax::kTime)));
+        f.speed = static_cast<uint32_t>(eighths);
+        f.fps = static_cast<float>(static_cast<double>(mph) * 5280 * 0.00027777778);
+        f.wholeMph = static_cast<uint8_t>(wholeByte >> 1);
+        f.direction = static_cast<uint8_t>(wholeByte & ax::kDirectionBit);
     }
+    // The gap to the next axle from the two axles' times and average speed,
+    // taken from the facts just read rather than from the file again: the
+    // same time per foot and the same quotient, rounded to a float, that the
+    // axle file's distance between two neighbouring axles gives.
     for (int i = 0; i + 1 < n; ++i) {
         FactEntry& f = m_axles[static_cast<size_t>(i)];
-        f.distF = axles.DistanceFeet(i, i + 1);
-        f.msPerFoot = axles.MsPerFoot(i, i + 1);
+        const FactEntry& next = m_axles[static_cast<size_t>(i) + 1];
+        f.msPerFoot = MsPerFootAtAverage(f.speed + next.speed, 2);
+        f.distF = f.msPerFoot == 0
+                      ? 0.0f
+                      : static_cast<float>(static_cast<double>(next.time - f.time) / static_cast<double>(f.msPerFoot));
     }
     m_e.clear();
 }
@@ -248,16 +262,17 @@ const std::vector<Segment>& FactTable::Segments(const Master& master) {
     if (m_segmentsValid) return m_segments;
     m_segments.clear();
     const size_t n = m_e.size();
+    // One scratch allocation for the type pass of every anchor car.
+    Allocation car;
     for (size_t a = 0; a < n;) {
         Segment seg;
         seg.begin = a;
         if (m_e[a].anchor) {
             const int idx = m_e[a].ancMaster;
-            Allocation car;
             car.records = master.cars[static_cast<size_t>(idx)].records;
-            car.cars.push_back({0, static_cast<uint32_t>(car.records.size())});
+            car.cars.assign(1, {0, static_cast<uint32_t>(car.records.size())});
             TypePass(m_e, car);
-            seg.anchorRecords = std::move(car.records);
+            seg.anchorRecords = car.records;
             for (++a; a < n && m_e[a].anchor && m_e[a].ancMaster == idx; ++a) {
             }
         } else {

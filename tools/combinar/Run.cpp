@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <new>
+#include <span>
 #include <unordered_set>
 
 namespace cs = layout::consist;
@@ -78,22 +79,28 @@ public:
 }  // namespace
 
 int FillAllocationFile(const Allocation& a, CAllocFile& file) {
-    // Blank records appended in one step, then filled field by field.
+    // The records are laid out in one buffer, field by field through the
+    // record layout, and appended in one step: the bytes the file's own
+    // field setters give, without a cursor move and a check per field.
+    namespace al = layout::alloc;
     file.Empty();
-    const std::vector<uint8_t> blank(a.records.size() * layout::alloc::kRecordSize, 0);
-    if (!file.AppendAllocations(blank)) return 0;
+    std::vector<uint8_t> records(a.records.size() * al::kRecordSize, 0);
+    const std::span<uint8_t> bytes(records);
     for (size_t i = 0; i < a.records.size(); ++i) {
         const CarRecord& r = a.records[i];
-        file.Seek(static_cast<int>(i));
-        file.SetFirstAxle(r.first);
-        file.SetLastAxle(r.last);
-        file.SetRawStartTime(r.start);
-        file.SetRawEndTime(r.end);
-        file.SetEgc(r.egc);
-        file.SetKey(r.car);
-        file.SetPart(r.part);
-        file.SetSpeedByte(r.speed);
+        const size_t base = i * al::kRecordSize;
+        layout::Set(bytes, base, al::kFirstAxle, r.first);
+        layout::Set(bytes, base, al::kLastAxle, r.last);
+        layout::Set(bytes, base, al::kStartTime, r.start);
+        layout::Set(bytes, base, al::kEndTime, r.end);
+        layout::Set(bytes, base, al::kEgc, r.egc);
+        layout::Set(bytes, base, al::kSequence, static_cast<uint32_t>(r.car) & 0xFF);
+        layout::Set(bytes, base, al::kKeyHigh, (static_cast<uint32_t>(r.car) >> 8) & 0xFF);
+        layout::Set(bytes, base, al::kPart, r.part);
+        layout::Set(bytes, base, al::kSpeed, r.speed);
     }
+    if (!file.AppendAllocations(records)) return 0;
+    if (!a.records.empty()) file.Seek(static_cast<int>(a.records.size()) - 1);
     return 1;
 }
 
@@ -226,9 +233,11 @@ void NormalRun(const std::string& base, const CombinarOptions& opt) {
     seen.reserve(total * 2);
     uint32_t unique = 0;
     int32_t lowest = 0, highest = 0;
+    uint32_t built = 0;  // the combination the table and alloc hold now
     for (uint32_t j = 0; j < total; ++j) {
         SetCombination(table, uncertain, j);
         BuildAllocation(table, master, alloc);
+        built = j;
         Candidate& c = candidates[j];
         c.checksum = table.Checksum(master);
         if (!seen.insert(c.checksum).second) {
@@ -251,8 +260,12 @@ void NormalRun(const std::string& base, const CombinarOptions& opt) {
     for (uint32_t j = 0; j < total && !exceeded; ++j) {
         const Candidate& c = candidates[j];
         if (c.duplicate || c.score != best) continue;
-        SetCombination(table, uncertain, j);
-        BuildAllocation(table, master, alloc);
+        // The last combination scored is still built: it needs no second build.
+        if (j != built) {
+            SetCombination(table, uncertain, j);
+            BuildAllocation(table, master, alloc);
+            built = j;
+        }
         if (opt.verbose) {
             std::printf("\nScore=%02d > ", c.score);
             std::printf("%s", PatternText(table.Entries(), alloc).c_str());
