@@ -51,10 +51,14 @@ public:
         m_sorted.reserve(static_cast<size_t>(n));
         m_pace.resize(static_cast<size_t>(n));
         m_ms.resize(static_cast<size_t>(n));
+        namespace ax = layout::axle;
         for (int i = 0; i < n; ++i) {
-            const int t = axles.GetTimeAt(i);
+            // Each axle's time and its pace at its own speed, read straight
+            // from its record rather than through the cursor.
+            const int t = axles.RawToMs(axles.GetFieldAt(i, ax::kTime));
             m_ms[static_cast<size_t>(i)] = t;
-            m_pace[static_cast<size_t>(i)] = axles.MsPerFoot(i, i);
+            m_pace[static_cast<size_t>(i)] = MsPerFootAtAverage(
+                static_cast<uint32_t>(SpeedEighths(axles.GetFieldAt(i, ax::kSpeedWhole), axles.GetFieldAt(i, ax::kSpeedEighths))), 1);
             m_sorted.push_back({static_cast<uint32_t>(t), i});
             m_slowestPace = std::max(m_slowestPace, m_pace[static_cast<size_t>(i)]);
         }

@@ -435,10 +435,10 @@ int EvaluateConsistSeries(const std::string& base, FILE* out) {
         f.carOfAxle = CarOfAxleTable(f.cars);
         if (f.hasAxles) {
             f.speeds.resize(static_cast<size_t>(f.axles.GetCount()));
-            for (int a = 0; a < f.axles.GetCount(); ++a) {
-                f.axles.Seek(a);
-                f.speeds[static_cast<size_t>(a)] = f.axles.GetSpeedEighths();
-            }
+            namespace ax = layout::axle;
+            for (int a = 0; a < f.axles.GetCount(); ++a)
+                f.speeds[static_cast<size_t>(a)] =
+                    SpeedEighths(f.axles.GetFieldAt(a, ax::kSpeedWhole), f.axles.GetFieldAt(a, ax::kSpeedEighths));
         }
     }
 
