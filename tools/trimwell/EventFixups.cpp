@@ -51,16 +51,22 @@ public:
         m_sorted.reserve(static_cast<size_t>(n));
         m_pace.resize(static_cast<size_t>(n));
         m_ms.resize(static_cast<size_t>(n));
+        namespace ax = layout::axle;
         for (int i = 0; i < n; ++i) {
-            const int t = axles.GetTimeAt(i);
+            // Each axle's time and its pace at its own speed, read straight
+            // from its record rather than through the cursor.
+            const int t = axles.RawToMs(axles.GetFieldAt(i, ax::kTime));
             m_ms[static_cast<size_t>(i)] = t;
-            m_pace[static_cast<size_t>(i)] = axles.MsPerFoot(i, i);
+            m_pace[static_cast<size_t>(i)] = MsPerFootAtAverage(
+                static_cast<uint32_t>(SpeedEighths(axles.GetFieldAt(i, ax::kSpeedWhole), axles.GetFieldAt(i, ax::kSpeedEighths))), 1);
             m_sorted.push_back({static_cast<uint32_t>(t), i});
             m_slowestPace = std::max(m_slowestPace, m_pace[static_cast<size_t>(i)]);
         }
         m_window = std::min(8 * m_slowestPace + 1, kMaxSearchWindowMs);
-        std::sort(m_sorted.begin(), m_sorted.end(),
-                  [](const AxleAt& a, const AxleAt& b) { return a.ms != b.ms ? a.ms < b.ms : a.index < b.index; });
+        // A recording holds its axles in time order: the sort is only
+        // needed where the times go back.
+        const auto before = [](const AxleAt& a, const AxleAt& b) { return a.ms != b.ms ? a.ms < b.ms : a.index < b.index; };
+        if (!std::is_sorted(m_sorted.begin(), m_sorted.end(), before)) std::sort(m_sorted.begin(), m_sorted.end(), before);
     }
 
     // The axle nearest in feet to an event at time t and its distance: the
@@ -78,34 +84,46 @@ public:
         const uint32_t ue = static_cast<uint32_t>(t);
         // How far in time an axle may lie and still come as near as the
         // best so far; the margin covers the rounding of the distances.
-        auto reach = [&]() -> uint32_t {
-            if (nearest < 0) return m_window;
-            const double r = static_cast<double>(best) * m_slowestPace * (1.0 + 1e-5) + 1.0;
-            return r < m_window ? static_cast<uint32_t>(r) : m_window;
-        };
+        // The reach changes only with the best distance, so it is worked
+        // out again only then.
+        uint32_t reach = m_window;
         auto visit = [&](const AxleAt& a) {
             const float dist = FeetApart(static_cast<int>(a.ms), t, m_pace[static_cast<size_t>(a.index)]);
             if (dist < best || (dist == best && nearest >= 0 && a.index < nearest)) {
                 best = dist;
                 nearest = a.index;
+                const double r = static_cast<double>(best) * m_slowestPace * (1.0 + 1e-5) + 1.0;
+                reach = r < m_window ? static_cast<uint32_t>(r) : m_window;
             }
         };
         // Times are read from 32-bit counters: the walk goes round the end
         // of the counter as the distances do.
-        const size_t first = static_cast<size_t>(
-            std::lower_bound(m_sorted.begin(), m_sorted.end(), ue, [](const AxleAt& a, uint32_t v) { return a.ms < v; }) -
-            m_sorted.begin());
+        const size_t first = FirstNotBefore(ue);
         for (size_t k = 0; k < n; ++k) {
             const AxleAt& a = m_sorted[(first + k) % n];
-            if (a.ms - ue > reach()) break;
+            if (a.ms - ue > reach) break;
             visit(a);
         }
         for (size_t k = 1; k <= n; ++k) {
             const AxleAt& a = m_sorted[(first + n - k) % n];
-            if (ue - a.ms > reach()) break;
+            if (ue - a.ms > reach) break;
             visit(a);
         }
         return nearest;
+    }
+
+    // Position of the first axle at or after time ue in the sorted axles.
+    // The events come in time order, so the answer for the last event, or
+    // the one after it, is tried before a binary search.
+    size_t FirstNotBefore(uint32_t ue) const {
+        const size_t n = m_sorted.size();
+        for (size_t h = m_hint; h <= m_hint + 1 && h <= n; ++h) {
+            if ((h == n || m_sorted[h].ms >= ue) && (h == 0 || m_sorted[h - 1].ms < ue)) return m_hint = h;
+        }
+        m_hint = static_cast<size_t>(
+            std::lower_bound(m_sorted.begin(), m_sorted.end(), ue, [](const AxleAt& a, uint32_t v) { return a.ms < v; }) -
+            m_sorted.begin());
+        return m_hint;
     }
 
     unsigned Pace(int axle) const { return m_pace[static_cast<size_t>(axle)]; }
@@ -117,6 +135,7 @@ private:
     std::vector<int> m_ms;
     unsigned m_slowestPace = 0;  // the most ms per foot of any axle
     uint32_t m_window = 0;       // ms each way from an event that can hold an axle within 8 ft
+    mutable size_t m_hint = 0;   // where the last event's search began
 };
 
 // One wheel event record with the fields the repair looks at.
@@ -138,7 +157,8 @@ public:
         m_outPos.resize(m_count);
         m_byTime.reserve(m_count);
         for (size_t i = 0; i < m_count; ++i) m_byTime.push_back({Ms(Original(i).raw), i});
-        std::sort(m_byTime.begin(), m_byTime.end());
+        // The events of a recording are in time order already as a rule.
+        if (!std::is_sorted(m_byTime.begin(), m_byTime.end())) std::sort(m_byTime.begin(), m_byTime.end());
     }
 
     size_t Count() const { return m_count; }

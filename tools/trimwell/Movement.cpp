@@ -128,6 +128,16 @@ struct Fragment {
     long start = 0, end = 0;
     std::vector<int> carOfAxle;  // record of the vehicle holding each axle, -1 for none
     std::vector<int> speeds;     // eighths of a mph of each axle of the .010
+    // What the axle lines show of each car-list record, read once for all
+    // the axles of its vehicle.
+    struct Car {
+        bool read = false;
+        char readLetter = ' ', tagLetter = ' ';
+        unsigned egc = 0;
+        int firstAxle = 0, axleCount = 0;
+        std::string initials, identity;
+    };
+    std::vector<Car> carCache;
     bool Forward() const { return hasSummary && summary.Get(layout::summary::kLastWheelB) != 0; }
 };
 
@@ -259,12 +269,13 @@ struct RowMark {
 // Appends v in decimal, left-aligned in width columns (as "%-<width>u").
 void AppendLeft(std::string& s, unsigned v, size_t width) {
     char digits[12];
-    size_t n = 0;
+    size_t at = sizeof digits;
     do {
-        digits[n++] = static_cast<char>('0' + v % 10);
+        digits[--at] = static_cast<char>('0' + v % 10);
         v /= 10;
     } while (v != 0);
-    for (size_t i = n; i-- > 0;) s.push_back(digits[i]);
+    const size_t n = sizeof digits - at;
+    s.append(digits + at, n);
     if (n < width) s.append(width - n, ' ');
 }
 
@@ -300,16 +311,28 @@ void AppendSpeed(std::string& s, int eighths) {
 // direction, the axle, its place in its vehicle, the vehicle's axles, the
 // speed, EGC, read-status letter, tag status letter, identity and the mark.
 void AppendAxleLine(std::string& row, Fragment& f, int axle, RowMark& mark) {
-    CCarListFile& cars = f.cars;
-    cars.Seek(f.carOfAxle[static_cast<size_t>(axle)]);
-    const unsigned status = static_cast<unsigned>(cars.GetStatus());
-    const char readLetter = "GLRMU?"[std::min(status, 5u)];
-    const std::string initials = cars.GetInitials();
-    const std::string identity = status == kStatusNoTag || readLetter == 'U' ? std::string() : Identity(cars);
-    const unsigned egc = static_cast<unsigned>(cars.GetEgc());
-    const char m = mark.MarkFor(readLetter, egc, initials, identity);
+    const int record = f.carOfAxle[static_cast<size_t>(axle)];
+    if (f.carCache.size() <= static_cast<size_t>(record)) f.carCache.resize(static_cast<size_t>(record) + 1);
+    Fragment::Car& car = f.carCache[static_cast<size_t>(record)];
+    if (!car.read) {
+        CCarListFile& cars = f.cars;
+        cars.Seek(record);
+        const unsigned status = static_cast<unsigned>(cars.GetStatus());
+        car.readLetter = "GLRMU?"[std::min(status, 5u)];
+        car.initials = cars.GetInitials();
+        if (status != kStatusNoTag && car.readLetter != 'U') car.identity = Identity(cars);
+        car.egc = static_cast<unsigned>(cars.GetEgc());
+        car.tagLetter = cars.GetStatusLetter() ? cars.GetStatusLetter() : ' ';
+        car.firstAxle = cars.GetFirstAxle();
+        car.axleCount = cars.GetAxleCount();
+        car.read = true;
+    }
+    const char readLetter = car.readLetter;
+    const std::string& identity = car.identity;
+    const unsigned egc = car.egc;
+    const char m = mark.MarkFor(readLetter, egc, car.initials, identity);
     const int eighths = axle < static_cast<int>(f.speeds.size()) ? f.speeds[static_cast<size_t>(axle)] : 0;
-    const char tagLetter = cars.GetStatusLetter() ? cars.GetStatusLetter() : ' ';
+    const char tagLetter = car.tagLetter;
     const size_t begin = row.size();
     row.push_back('|');
     row.push_back(m);
@@ -317,9 +340,9 @@ void AppendAxleLine(std::string& row, Fragment& f, int axle, RowMark& mark) {
     row.push_back(' ');
     AppendLeft(row, static_cast<unsigned>(axle), 4);
     row.push_back(' ');
-    AppendLeft(row, static_cast<unsigned>(axle - cars.GetFirstAxle()), 4);
+    AppendLeft(row, static_cast<unsigned>(axle - car.firstAxle), 4);
     row.push_back(' ');
-    AppendLeft(row, static_cast<unsigned>(cars.GetAxleCount()), 3);
+    AppendLeft(row, static_cast<unsigned>(car.axleCount), 3);
     row.push_back(' ');
     AppendSpeed(row, eighths);
     row.push_back(' ');
@@ -412,10 +435,10 @@ int EvaluateConsistSeries(const std::string& base, FILE* out) {
         f.carOfAxle = CarOfAxleTable(f.cars);
         if (f.hasAxles) {
             f.speeds.resize(static_cast<size_t>(f.axles.GetCount()));
-            for (int a = 0; a < f.axles.GetCount(); ++a) {
-                f.axles.Seek(a);
-                f.speeds[static_cast<size_t>(a)] = f.axles.GetSpeedEighths();
-            }
+            namespace ax = layout::axle;
+            for (int a = 0; a < f.axles.GetCount(); ++a)
+                f.speeds[static_cast<size_t>(a)] =
+                    SpeedEighths(f.axles.GetFieldAt(a, ax::kSpeedWhole), f.axles.GetFieldAt(a, ax::kSpeedEighths));
         }
     }
 
