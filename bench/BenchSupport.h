@@ -41,15 +41,19 @@ private:
 
 // Runs a program (looked up on PATH when argv[0] has no '/') and waits for
 // it, in the directory cwd when one is given; its standard output goes to
-// /dev/null when quiet. The exit status, or -1 when it could not start or
-// was killed.
-inline int Spawn(std::vector<std::string> argv, bool quiet = false, const char* cwd = nullptr) {
+// /dev/null when quiet, or into the file stdoutFile when one is named. The
+// exit status, or -1 when it could not start or was killed.
+inline int Spawn(std::vector<std::string> argv, bool quiet = false, const char* cwd = nullptr,
+                 const std::string& stdoutFile = "") {
     std::vector<char*> args;
     for (auto& a : argv) args.push_back(a.data());
     args.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (quiet) posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (!stdoutFile.empty())
+        posix_spawn_file_actions_addopen(&actions, 1, stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    else if (quiet)
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     if (cwd) posix_spawn_file_actions_addchdir_np(&actions, cwd);
     pid_t pid = 0;
     plat::ReleaseTrainLocks();  // the program works on trains this benchmark wrote

@@ -110,23 +110,7 @@ std::vector<Case> Cases() {
 // Runs argv in dir, its standard output into outFile (a name in dir) or
 // /dev/null; the exit status, or -1.
 int Run(const std::vector<std::string>& argv, const std::string& dir, const char* outFile) {
-    std::vector<std::string> args = argv;
-    std::vector<char*> ptrs;
-    for (auto& a : args) ptrs.push_back(a.data());
-    ptrs.push_back(nullptr);
-    const std::string out = outFile ? dir + "/" + outFile : "/dev/null";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-    plat::ReleaseTrainLocks();  // the program works on trains this benchmark wrote
-    pid_t pid = 0;
-    const int rc = ::posix_spawnp(&pid, ptrs[0], &actions, nullptr, ptrs.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
-    int st = 0;
-    ::waitpid(pid, &st, 0);
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return bench::Spawn(argv, true, dir.c_str(), outFile ? dir + "/" + outFile : std::string());
 }
 
 bool Flush(const std::string& path) {
