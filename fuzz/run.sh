@@ -67,7 +67,7 @@ for t in "${targets[@]}"; do
   log=$(mktemp /tmp/trainfuzz_log_XXXXXX)
   start=$(date +%s)
   if "$bin/fuzz_$t" -runs="$runs" -max_total_time="$time_limit" -timeout=10 -rss_limit_mb=2048 -close_fd_mask=3 \
-       -artifact_prefix="build-fuzz/artifacts/$t-" "$corpus" "$seeds/$kind" >"$log" 2>&1; then
+       -artifact_prefix="$PWD/build-fuzz/artifacts/$t-" "$corpus" "$seeds/$kind" >"$log" 2>&1; then
     execs=$(grep -o 'Done [0-9]* runs' "$log" | tail -1 | cut -d' ' -f2)
     echo "fuzz_$t: ${execs:-?} executions in $(( $(date +%s) - start )) s, nothing found"
   else
