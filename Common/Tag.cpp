@@ -227,9 +227,10 @@ int CTag::Grow(unsigned n) {
     }
     const size_t count = static_cast<size_t>(GetCount()) + n;
     if (count > 0xFFFF) return 0;  // the header holds a 16-bit count
-    std::vector<uint8_t> area(count * len, 0);
-    std::copy_n(m_Data.begin(), std::min(m_Data.size(), area.size()), area.begin());
-    m_Data.swap(area);
+    // Resizing in place keeps the counted bytes and zero-fills the new
+    // entries; growth is geometric, so entries added one by one cost
+    // amortised linear time.
+    m_Data.resize(count * len);
     NoteDataEdit();
     m_bHasData = true;
     SetHeaderField(hdr::kRecordCount, static_cast<uint32_t>(count));

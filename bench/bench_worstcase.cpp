@@ -3,7 +3,10 @@
 //   well formed    the train's own .041 (65,535-record .007)
 //   no starts      a .041 of 65,535 records, none of which starts a vehicle
 //   overlapping    65,535 records whose vehicles all cover the same axles
-// run as /OP1, /OP5 and /OP1 given 19 times.
+// run as /OP1, /OP5 and /OP1 given 19 times; and /OP20 on the well-formed
+// train beside a .010 cut short inside its header that declares 65,535
+// records of length 0 (found by fuzzing: each vehicle built from those
+// axles once copied the whole .041 being built).
 #include "BenchSupport.h"
 #include "LargeTrainFiles.h"
 
@@ -76,6 +79,21 @@ void Run(benchmark::State& state, const char* train, int ops, const char* op) {
     }
 }
 
+// The 40 bytes of the short .010, as found.
+constexpr uint8_t kShortAxles[] = {0xff, 0xff, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x74, 0x6f, 0, 0, 0, 0x01, 0, 0, 0x32,
+                                   0x05, 0, 0xff, 0xff, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x74, 0, 0, 0, 0x30, 0x32};
+
+void Op20ShortAxles(benchmark::State& state) {
+    Trains& t = Files();
+    const std::string base = t.dir.Path() + "/SHORT";
+    for (auto _ : state) {
+        state.PauseTiming();
+        plat::WriteNewFile(base + ".010", kShortAxles, sizeof kShortAxles);
+        state.ResumeTiming();
+        if (bench::Spawn({TRIMWELL_PROGRAM, base, "/OP20"}, true) < 0) state.SkipWithError("Trimwell did not run");
+    }
+}
+
 }  // namespace
 
 BENCHMARK_CAPTURE(Run, op1_well_formed, "GOOD", 1, "/OP1")->Unit(benchmark::kMillisecond);
@@ -86,5 +104,8 @@ BENCHMARK_CAPTURE(Run, op5_no_starts, "NOSTART", 1, "/OP5")->Unit(benchmark::kMi
 BENCHMARK_CAPTURE(Run, op5_overlapping, "OVERLAP", 1, "/OP5")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Run, op1_x19_well_formed, "GOOD", 19, "/OP1")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Run, op1_x19_no_starts, "NOSTART", 19, "/OP1")->Unit(benchmark::kMillisecond);
+
+BENCHMARK_CAPTURE(Run, op20_well_formed, "GOOD", 1, "/OP20")->Unit(benchmark::kMillisecond);
+BENCHMARK(Op20ShortAxles)->Name("op20_short_axle_header")->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

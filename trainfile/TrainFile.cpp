@@ -294,11 +294,16 @@ int CTrainFile::AppendRecords(std::span<const uint8_t> records) {
     const size_t added = records.size() / len;
     if (count + added > 0xFFFF) return 0;  // the header holds a 16-bit count
     // Bytes beyond the counted records (a lying file) are dropped, as Grow does.
-    std::vector<uint8_t> area;
-    area.reserve((count + added) * len);
-    area.insert(area.end(), m_Data.begin(), m_Data.begin() + static_cast<std::ptrdiff_t>(count * len));
-    area.insert(area.end(), records.begin(), records.end());
-    m_Data.swap(area);
+    // The records go on the end of the buffer in place, so a file grown one
+    // record at a time costs amortised linear time rather than a copy of the
+    // whole file per record.
+    const uint8_t* const begin = m_Data.data();
+    if (!records.empty() && records.data() >= begin && records.data() < begin + m_Data.size()) {
+        const std::vector<uint8_t> copy(records.begin(), records.end());  // records from this very file
+        return AppendRecords(copy);
+    }
+    m_Data.resize(count * len);
+    m_Data.insert(m_Data.end(), records.begin(), records.end());
     m_bLoaded = true;
     SetRecordCount(static_cast<unsigned>(count + added));
     SetHeaderField(hdr::kFileLength, static_cast<uint32_t>(m_Data.size() + 64));

@@ -166,6 +166,28 @@ TEST(Cursor, InsertDeleteSwapGrow) {
     EXPECT_EQ(saved.size(), 64u + 24u);
 }
 
+// Records are appended in place: a file's own records can be appended to
+// it, bytes beyond the counted records are dropped, and a long run of
+// single-record appends keeps every record.
+TEST(Cursor, AppendRecordsInPlace) {
+    TempDir d;
+    Numbered(3).Count(2).Write(d.File("a.010"));
+    CTrainFile f;
+    ASSERT_EQ(f.Load(d.File("a.010").c_str()), 1);
+    ASSERT_EQ(f.AppendRecords(f.RecordBytes()), 1);
+    EXPECT_EQ(FirstBytes(f), (std::vector<int>{1, 2, 1, 2}));
+    EXPECT_EQ(f.GetDataSize(), 16u);
+    for (int i = 0; i < 3000; ++i) {
+        const uint8_t rec[4] = {static_cast<uint8_t>(i), 0, 0, 0};
+        ASSERT_EQ(f.AppendRecords(rec), 1);
+    }
+    ASSERT_EQ(f.GetCount(), 3004);
+    EXPECT_EQ(f.GetDataSize(), 3004u * 4);
+    EXPECT_EQ(f.GetIndex(), 3003);
+    const auto records = f.RecordBytes();
+    for (int i = 0; i < 3000; ++i) ASSERT_EQ(records[(4 + i) * 4], static_cast<uint8_t>(i)) << i;
+}
+
 TEST(Cursor, DeletingTheOnlyRecordLeavesNone) {
     TempDir d;
     Numbered(1).Write(d.File("o.010"));
