@@ -3,6 +3,7 @@
 #include "ConsistFile.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace cl = layout::carlist;
@@ -86,14 +87,57 @@ int CCarListFile::Reverse() {
     return Seek(0);
 }
 
+namespace {
+
+// Appends v in decimal, zero-padded to width digits (as "%0<width>u").
+void AppendZeroPadded(std::string& s, unsigned v, size_t width) {
+    char digits[12];
+    size_t at = sizeof digits;
+    do {
+        digits[--at] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    const size_t n = sizeof digits - at;
+    if (n < width) s.append(width - n, '0');
+    s.append(digits + at, n);
+}
+
+// Appends the text up to its first NUL, right-aligned in width columns (as
+// "%<width>s" prints a C string).
+void AppendRight(std::string& s, const std::string& text, size_t width) {
+    const size_t n = std::strlen(text.c_str());
+    if (n < width) s.append(width - n, ' ');
+    s.append(text.data(), n);
+}
+
+}  // namespace
+
+// One line per car, "%03d %03d %02d %5s %8s": its place, EGC, axle count,
+// initials and number. The lines are formatted into a buffer written in
+// large pieces: a train's list runs to thousands of lines.
 void CCarListFile::Print(std::FILE* out) const {
+    std::string buf;
+    buf.reserve(1 << 16);
     for (int i = 0; i < GetCount(); ++i) {
         const bool noTag = GetFieldAt(i, cl::kReadStatus) == cs::kStatusNoTag;
         const std::string initials = noTag ? "" : TextAt(i, cl::kInitialsOffset, cl::kInitialsLength);
         const std::string number = noTag ? "0" : TextAt(i, cl::kCarNumberOffset, cl::kCarNumberLength);
-        std::fprintf(out, "%03d %03d %02d %5s %8s\n", i + 1, static_cast<int>(GetFieldAt(i, cl::kEgc)),
-                     static_cast<int>(GetFieldAt(i, cl::kAxleCount)), initials.c_str(), number.c_str());
+        AppendZeroPadded(buf, static_cast<unsigned>(i + 1), 3);
+        buf.push_back(' ');
+        AppendZeroPadded(buf, GetFieldAt(i, cl::kEgc), 3);  // one-byte fields: never negative
+        buf.push_back(' ');
+        AppendZeroPadded(buf, GetFieldAt(i, cl::kAxleCount), 2);
+        buf.push_back(' ');
+        AppendRight(buf, initials, 5);
+        buf.push_back(' ');
+        AppendRight(buf, number, 8);
+        buf.push_back('\n');
+        if (buf.size() >= (1 << 16) - 64) {
+            std::fwrite(buf.data(), 1, buf.size(), out);
+            buf.clear();
+        }
     }
+    if (!buf.empty()) std::fwrite(buf.data(), 1, buf.size(), out);
 }
 
 int CCarListFile::BuildFromConsist(const char* name, const TagReaderModes& modes, uint16_t rejectMask) {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
 
 using namespace fixture;
 namespace cl = layout::carlist;
@@ -252,4 +253,44 @@ TEST(CarListFile, UnterminatedTextsStayInTheirFields) {
     EXPECT_EQ(f.GetInitials(), "ABCDE");
     EXPECT_EQ(f.GetCarNumber(), "GHIJKLMNOPQR");
     EXPECT_EQ(Printed(f), "001 019 04 ABCDE GHIJKLMNOPQR\n");
+}
+
+// The printed list against the same lines through printf formatting, on
+// random cars: any EGC and axle count, cars without a tag, texts with
+// bytes of every kind (a NUL ends a text as it ends a C string), and lists
+// long enough to be written in several pieces.
+TEST(CarListFile, PrintMatchesPrintfFormatting) {
+    std::mt19937 rng(36);
+    auto text = [&](size_t n) {
+        std::string t;
+        for (size_t i = 0; i < n; ++i) {
+            const unsigned k = rng() % 8;
+            t.push_back(k == 0 ? '\0' : k == 1 ? static_cast<char>(rng() % 256) : static_cast<char>('A' + rng() % 26));
+        }
+        return t;
+    };
+    for (int round = 0; round < 6; ++round) {
+        TempDir d;
+        TrainFileBuilder b = CarListFileBuilder();
+        const int n = round < 3 ? 1 + static_cast<int>(rng() % 20) : 3000 + static_cast<int>(rng() % 3000);
+        for (int i = 0; i < n; ++i) {
+            const uint8_t status = rng() % 3 == 0 ? static_cast<uint8_t>(cs::kStatusNoTag) : static_cast<uint8_t>(rng() % 8);
+            b.Add(CarListRecord({static_cast<uint16_t>(i), 0, static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()),
+                                 status, text(rng() % 6), text(rng() % 13), 0, 0, 'K'}));
+        }
+        b.Write(d.File("R.036"));
+        CCarListFile f;
+        ASSERT_EQ(f.Load(d.File("R").c_str()), 1);
+        std::string expected;
+        for (int i = 0; i < f.GetCount(); ++i) {
+            const bool noTag = f.GetFieldAt(i, cl::kReadStatus) == cs::kStatusNoTag;
+            const std::string initials = noTag ? "" : (f.Seek(i), f.GetInitials());
+            const std::string number = noTag ? "0" : (f.Seek(i), f.GetCarNumber());
+            char line[64];
+            std::snprintf(line, sizeof line, "%03d %03d %02d %5s %8s\n", i + 1, static_cast<int>(f.GetFieldAt(i, cl::kEgc)),
+                          static_cast<int>(f.GetFieldAt(i, cl::kAxleCount)), initials.c_str(), number.c_str());
+            expected += line;
+        }
+        ASSERT_EQ(Printed(f), expected) << "round " << round;
+    }
 }
