@@ -1,6 +1,7 @@
 #include "CarListFile.h"
 
 #include "ConsistFile.h"
+#include "TextAppend.h"
 
 #include <cstring>
 #include <string>
@@ -86,31 +87,6 @@ int CCarListFile::Reverse() {
     }
     return Seek(0);
 }
-
-namespace {
-
-// Appends v in decimal, zero-padded to width digits (as "%0<width>u").
-void AppendZeroPadded(std::string& s, unsigned v, size_t width) {
-    char digits[12];
-    size_t at = sizeof digits;
-    do {
-        digits[--at] = static_cast<char>('0' + v % 10);
-        v /= 10;
-    } while (v != 0);
-    const size_t n = sizeof digits - at;
-    if (n < width) s.append(width - n, '0');
-    s.append(digits + at, n);
-}
-
-// Appends the text up to its first NUL, right-aligned in width columns (as
-// "%<width>s" prints a C string).
-void AppendRight(std::string& s, const std::string& text, size_t width) {
-    const size_t n = std::strlen(text.c_str());
-    if (n < width) s.append(width - n, ' ');
-    s.append(text.data(), n);
-}
-
-}  // namespace
 
 // One line per car, "%03d %03d %02d %5s %8s": its place, EGC, axle count,
 // initials and number. The lines are formatted into a buffer written in

@@ -6,6 +6,7 @@
 #include "CarListFile.h"
 #include "ConsistFile.h"
 #include "RecordChecks.h"
+#include "TextAppend.h"
 #include "TrainSummaryFile.h"
 #include "WheelFile.h"
 
@@ -265,19 +266,6 @@ struct RowMark {
         return !identity.empty() && identity != reference ? 'X' : ' ';
     }
 };
-
-// Appends v in decimal, left-aligned in width columns (as "%-<width>u").
-void AppendLeft(std::string& s, unsigned v, size_t width) {
-    char digits[12];
-    size_t at = sizeof digits;
-    do {
-        digits[--at] = static_cast<char>('0' + v % 10);
-        v /= 10;
-    } while (v != 0);
-    const size_t n = sizeof digits - at;
-    s.append(digits + at, n);
-    if (n < width) s.append(width - n, ' ');
-}
 
 // Appends a net axle position right-aligned in five columns and a blank
 // (as "%5ld ").
