@@ -1,5 +1,7 @@
 #include "FuzzSupport.h"
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,12 +19,12 @@ namespace {
 
 std::string g_scratch;
 
-void RemoveScratchFiles() {
-    if (g_scratch.empty()) return;
-    if (DIR* d = ::opendir(g_scratch.c_str())) {
+// Removes every file in the directory dir (ending in '/').
+void RemoveFilesIn(const std::string& dir) {
+    if (DIR* d = ::opendir(dir.c_str())) {
         while (dirent* e = ::readdir(d)) {
             if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
-            const std::string path = g_scratch + e->d_name;
+            const std::string path = dir + e->d_name;
             ::chmod(path.c_str(), 0600);
             ::unlink(path.c_str());
         }
@@ -30,9 +32,37 @@ void RemoveScratchFiles() {
     }
 }
 
+void RemoveScratchFiles() {
+    if (!g_scratch.empty()) RemoveFilesIn(g_scratch);
+}
+
 void RemoveScratch() {
     RemoveScratchFiles();
     if (!g_scratch.empty()) ::rmdir(g_scratch.c_str());
+}
+
+// A fuzzer stopped by a signal or a crash exits without its clean-up, so
+// each new process removes the scratch directories (trainfuzz_<pid>_...)
+// of processes that no longer exist.
+void RemoveStaleScratch(const std::string& parent) {
+    DIR* d = ::opendir(parent.c_str());
+    if (!d) return;
+    std::vector<std::string> stale;
+    constexpr const char* kPrefix = "trainfuzz_";
+    const size_t prefixLen = std::strlen(kPrefix);
+    while (dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name.compare(0, prefixLen, kPrefix) != 0) continue;
+        char* end = nullptr;
+        const long pid = std::strtol(name.c_str() + prefixLen, &end, 10);
+        if (end == name.c_str() + prefixLen || *end != '_' || pid <= 0) continue;
+        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) stale.push_back(parent + name + "/");
+    }
+    ::closedir(d);
+    for (const auto& dir : stale) {
+        RemoveFilesIn(dir);
+        ::rmdir(dir.c_str());
+    }
 }
 
 char MapExtensionChar(uint8_t c) {
@@ -48,8 +78,9 @@ const std::string& ScratchDir() {
     if (g_scratch.empty()) {
         // No dot in the path: the tools refuse base names that carry one.
         struct stat st{};
-        std::string tmpl = ::stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? "/dev/shm/trainfuzz_XXXXXX"
-                                                                                : "/tmp/trainfuzz_XXXXXX";
+        const std::string parent = ::stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? "/dev/shm/" : "/tmp/";
+        RemoveStaleScratch(parent);
+        const std::string tmpl = parent + "trainfuzz_" + std::to_string(::getpid()) + "_XXXXXX";
         std::vector<char> buf(tmpl.begin(), tmpl.end());
         buf.push_back('\0');
         if (!::mkdtemp(buf.data())) {

@@ -25,7 +25,8 @@ namespace fuzz {
 extern const std::vector<std::string> kExtensions;
 
 // The scratch directory of this process (made on first use, on a memory file
-// system when there is one, removed at exit); ends in '/'.
+// system when there is one, removed at exit, or by the next fuzzing process
+// when this one was killed); ends in '/'.
 const std::string& ScratchDir();
 // Removes every file in the scratch directory.
 void ClearScratch();
