@@ -5,23 +5,28 @@
 # executions. Any crash, sanitizer report, hang (10 s per input) or runaway
 # memory stops the run with a non-zero status; the input is kept in
 # build-fuzz/artifacts/.
-#   fuzz/run.sh [--runs=N] [--time=S] [--keep] [target ...]
+#   fuzz/run.sh [--runs=N] [--time=S] [--keep] [--workers=W] [target ...]
 #     --runs=N   executions per target (default 2000: the smoke run)
 #     --time=S   stop each target after S seconds even if N is not reached
 #     --keep     grow the corpora in build-fuzz/corpus/<target> (else each
 #                run starts from the seeds and keeps nothing)
+#     --workers=W  run W processes of each target side by side on its corpus,
+#                each picking up what the others add, N/W executions each
+#                (for a slow target on a machine with cores to spare)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs=2000
 time_limit=0
 keep=0
+workers=1
 targets=()
 for a in "$@"; do
   case "$a" in
     --runs=*) runs=${a#--runs=} ;;
     --time=*) time_limit=${a#--time=} ;;
     --keep) keep=1 ;;
+    --workers=*) workers=${a#--workers=} ;;
     -*) echo "unknown option $a" >&2; exit 2 ;;
     *) targets+=("$a") ;;
   esac
@@ -64,18 +69,48 @@ for t in "${targets[@]}"; do
   else
     corpus=$(mktemp -d /tmp/trainfuzz_corpus_XXXXXX)
   fi
-  log=$(mktemp /tmp/trainfuzz_log_XXXXXX)
   start=$(date +%s)
-  if "$bin/fuzz_$t" -runs="$runs" -max_total_time="$time_limit" -timeout=10 -rss_limit_mb=2048 -close_fd_mask=3 \
-       -artifact_prefix="$PWD/build-fuzz/artifacts/$t-" "$corpus" "$seeds/$kind" >"$log" 2>&1; then
-    execs=$(grep -o 'Done [0-9]* runs' "$log" | tail -1 | cut -d' ' -f2)
-    echo "fuzz_$t: ${execs:-?} executions in $(( $(date +%s) - start )) s, nothing found"
+  logs=()
+  pids=()
+  for ((w = 0; w < workers; w++)); do
+    log=$(mktemp /tmp/trainfuzz_log_XXXXXX)
+    logs+=("$log")
+    "$bin/fuzz_$t" -runs=$(( (runs + workers - 1) / workers )) -max_total_time="$time_limit" -timeout=10 \
+      -rss_limit_mb=2048 -close_fd_mask=3 -artifact_prefix="$PWD/build-fuzz/artifacts/$t-" \
+      "$corpus" "$seeds/$kind" >"$log" 2>&1 &
+    pids+=($!)
+  done
+  # The first worker to stop on a finding stops the others.
+  failed=()
+  running=("${pids[@]}")
+  while [ ${#running[@]} -gt 0 ]; do
+    done_pid=
+    rc=0
+    wait -n -p done_pid "${running[@]}" || rc=$?
+    left=()
+    for p in "${running[@]}"; do [ "$p" = "$done_pid" ] || left+=("$p"); done
+    running=("${left[@]}")
+    if [ "$rc" != 0 ]; then
+      for ((w = 0; w < workers; w++)); do
+        [ "${pids[$w]}" = "$done_pid" ] && failed+=("${logs[$w]}")
+      done
+      [ ${#running[@]} -gt 0 ] && { kill "${running[@]}" 2>/dev/null || true; wait "${running[@]}" 2>/dev/null || true; }
+      break
+    fi
+  done
+  if [ ${#failed[@]} -eq 0 ]; then
+    execs=0
+    for log in "${logs[@]}"; do
+      n=$(grep -o 'Done [0-9]* runs' "$log" | tail -1 | cut -d' ' -f2)
+      execs=$(( execs + ${n:-0} ))
+    done
+    echo "fuzz_$t: $execs executions in $(( $(date +%s) - start )) s, nothing found"
   else
     echo "fuzz_$t: FAILED (log below, input in build-fuzz/artifacts/)" >&2
-    tail -40 "$log" >&2
+    tail -40 "${failed[0]}" >&2
     status=1
   fi
-  rm -f "$log"
+  rm -f "${logs[@]}"
   [ "$keep" = 1 ] || rm -rf "$corpus"
 done
 exit $status
