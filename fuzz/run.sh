@@ -32,6 +32,17 @@ for a in "$@"; do
   esac
 done
 
+for n in "$runs" "$workers"; do
+  if ! [[ "$n" =~ ^[1-9][0-9]*$ ]]; then
+    echo "fuzz: --runs and --workers take a whole number of 1 or more, not '$n'" >&2
+    exit 2
+  fi
+done
+if ! [[ "$time_limit" =~ ^[0-9]+$ ]]; then
+  echo "fuzz: --time takes a whole number of seconds, not '$time_limit'" >&2
+  exit 2
+fi
+
 if ! command -v clang++ >/dev/null; then
   echo "fuzz: clang++ not found, fuzz targets not built" >&2
   exit 1
