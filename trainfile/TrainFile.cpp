@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <limits>
 
 namespace hdr = layout::header;
@@ -297,8 +298,10 @@ int CTrainFile::AppendRecords(std::span<const uint8_t> records) {
     // The records go on the end of the buffer in place, so a file grown one
     // record at a time costs amortised linear time rather than a copy of the
     // whole file per record.
+    // std::less orders any two pointers, also those into different buffers.
+    const std::less<const uint8_t*> before;
     const uint8_t* const begin = m_Data.data();
-    if (!records.empty() && records.data() >= begin && records.data() < begin + m_Data.size()) {
+    if (!records.empty() && !before(records.data(), begin) && before(records.data(), begin + m_Data.size())) {
         const std::vector<uint8_t> copy(records.begin(), records.end());  // records from this very file
         return AppendRecords(copy);
     }
