@@ -54,6 +54,24 @@ TEST(TagpairStandIn, PairsOneConsistEntryWithEachVehicleAndMarksTheReads) {
     EXPECT_EQ(layout::Get(tags, 0, layout::tagread::kProcessingFlags), layout::tagread::kTagPairProcessed);
 }
 
+// Tag reads of a malformed .060 whose records are shorter than a tag read
+// are paired with what they hold and zeros for the rest, never read past
+// their record.
+TEST(TagpairStandIn, PairsShortTagReadRecordsWithZerosForTheMissingBytes) {
+    TempDir dir;
+    WriteAxles(dir, "M");
+    TagReadFileBuilder().RecordLength(7).Add({0x84, 0x03, 0, 0, 'A', 'B', 'C'}).Write(dir.File("M.060"));
+    const RunResult r = Companion(dir, "TAGPAIR", {"M"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    const auto consist = DataOf(ReadFileBytes(dir.File("M.035")));
+    ASSERT_EQ(consist.size(), cs::kOneTagSize + 2 * cs::kFixedSize);
+    EXPECT_EQ(layout::Get(consist, 0, cs::kReadStatus), 0u);
+    EXPECT_EQ(layout::Get(consist, 0, cs::kWord12), 900u);
+    const size_t text = cs::kTagBlock1 + cs::kTagTextOffset;
+    EXPECT_EQ(std::vector<uint8_t>(consist.begin() + text, consist.begin() + text + cs::kTagTextLength),
+              (std::vector<uint8_t>{'B', 'C', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+}
+
 TEST(TagpairStandIn, KeepsTheAxlesItFindsAndRebuildsTheAllocationForCarsOnly) {
     TempDir dir;
     WriteAxles(dir, "M");

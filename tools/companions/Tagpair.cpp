@@ -56,14 +56,18 @@ bool BuildAllocation(const std::string& name) {
     return false;
 }
 
-// The reads of <name>.060 that were not deleted, in file order.
+// The reads of <name>.060 that were not deleted, in file order, each as a
+// whole tag read record: a file whose records are shorter than that has the
+// missing bytes read as zeros, so that every field the pairing takes is
+// there.
 std::vector<std::vector<uint8_t>> TagReads(CTagFile& tags) {
     std::vector<std::vector<uint8_t>> reads;
     for (int i = 0; i < tags.GetCount(); ++i) {
         tags.Seek(i);
         if (tags.IsDeleted()) continue;
         const auto rec = tags.CurrentRecord();
-        reads.emplace_back(rec.begin(), rec.end());
+        std::vector<uint8_t>& read = reads.emplace_back(rec.begin(), rec.end());
+        if (read.size() < tr::kRecordSize) read.resize(tr::kRecordSize, 0);
     }
     return reads;
 }
